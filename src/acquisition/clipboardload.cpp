@@ -1,0 +1,32 @@
+#include "acquisition/clipboardload.h"
+
+#include "platform/clipboard.h"
+#include "platform/screengrab.h"
+
+namespace trimlet {
+
+void SendPrintScreen(ScreenGrabber& grabber, Clipboard& clipboard,
+                     const std::function<void()>& processEvents) {
+    const QImage shot = grabber.grabDesktop();
+    if (!shot.isNull()) (void)clipboard.writeImage(shot);
+    if (processEvents) processEvents();
+}
+
+std::optional<QImage> ReadClipboardPicture(Clipboard& clipboard,
+                                           const std::function<void()>& sendPrintScreen) {
+    std::optional<QImage> picture = clipboard.readImage();
+    if (!picture) return std::nullopt;
+    if (picture->isNull()) {
+        if (sendPrintScreen) sendPrintScreen();
+        picture = clipboard.readImage();
+        if (!picture) return std::nullopt;
+        if (picture->isNull()) return QImage();
+    }
+    // Clipboard pictures carry no transparency worth keeping; the view and the saves
+    // work on opaque 32-bit pixels.
+    if (picture->format() != QImage::Format_RGB32)
+        *picture = picture->convertToFormat(QImage::Format_RGB32);
+    return picture;
+}
+
+}  // namespace trimlet

@@ -1,0 +1,272 @@
+#include "app/frmcrop.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "acquisition/clipboardload.h"
+#include "app/layoutview.h"
+#include "app/scrollbarmirror.h"
+#include "platform/clipboard.h"
+#include "platform/screengrab.h"
+
+namespace trimlet {
+namespace {
+
+// The client area the window is designed for.
+constexpr int kDesignClientWidth = 417;
+constexpr int kDesignClientHeight = 330;
+
+QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& geometry) {
+    auto* b = new QPushButton(text, parent);
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+frmCrop::frmCrop(CropServices services, QWidget* parent)
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      editor_(sel_, view_, [this] { ShowSelection(); }) {
+    setWindowTitle(QStringLiteral("トリムレット"));
+    BuildControls();
+    BuildMenu();
+    view_.hs.setChangeHandler([this] { HS_Change(); });
+    view_.vs.setChangeHandler([this] { VS_Change(); });
+    resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
+}
+
+frmCrop::~frmCrop() = default;
+
+void frmCrop::BuildControls() {
+    client_ = new QWidget(this);
+    setCentralWidget(client_);
+    client_->installEventFilter(this);
+
+    // Created in the designed order; the tab order below follows the design's numbers.
+    cmdCBChk_ = MakeButton(client_, QStringLiteral("再読込"), QRect(272, 4, 73, 25));
+    cmdCap_ = MakeButton(client_, QStringLiteral("画面ｷｬﾌﾟﾁｬ"), QRect(200, 4, 73, 25));
+    cbJpg_ = new QComboBox(client_);
+    cbJpg_->setEditable(true);
+    cbJpg_->setInsertPolicy(QComboBox::NoInsert);
+    cbJpg_->addItems({QStringLiteral("10"), QStringLiteral("30"), QStringLiteral("60"),
+                      QStringLiteral("70"), QStringLiteral("80"), QStringLiteral("100")});
+    cbJpg_->setCurrentIndex(-1);
+    cbJpg_->setEditText(QStringLiteral("60"));
+    cbJpg_->setGeometry(130, 8, 45, 20);
+    cmdSave_[2] = MakeButton(client_, QStringLiteral("JPG"), QRect(80, 4, 41, 25));
+    cmdSave_[1] = MakeButton(client_, QStringLiteral("GIF"), QRect(40, 4, 41, 25));
+    cmdSave_[0] = MakeButton(client_, QStringLiteral("BMP"), QRect(0, 4, 41, 25));
+
+    picCrop_ = new QWidget(client_);
+    picCrop_->setObjectName(QStringLiteral("picCrop"));
+    picCrop_->setAutoFillBackground(true);
+    QPalette grey = picCrop_->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    picCrop_->setPalette(grey);
+    picCrop_->setGeometry(0, 32, 401, 281);
+    picCrop_->setAcceptDrops(true);
+    picCrop_->installEventFilter(this);
+
+    // The grey viewport keeps the picture at its top-left corner until scrolled.
+    picCropImg_ = new ImageBox(picCrop_);
+    picCropImg_->setObjectName(QStringLiteral("picCropImg"));
+    picCropImg_->setGeometry(0, 0, 113, 97);
+    picCropImg_->setListener(this);
+    picCropImg_->setAcceptDrops(true);
+    picCropImg_->installEventFilter(this);
+
+    vs_ = new QScrollBar(Qt::Vertical, client_);
+    vs_->setGeometry(400, 32, 17, 281);
+    hs_ = new QScrollBar(Qt::Horizontal, client_);
+    hs_->setGeometry(0, 312, 401, 17);
+    hsMirror_ = new ScrollBarMirror(view_.hs, *hs_, this);
+    vsMirror_ = new ScrollBarMirror(view_.vs, *vs_, this);
+
+    lblPercent_ = new QLabel(QStringLiteral("%"), client_);
+    lblPercent_->setGeometry(178, 11, 12, 17);
+
+    // Tab order: the viewport's picture first, then the bars, the save buttons, the
+    // quality box and the two acquisition buttons.
+    QWidget::setTabOrder(picCropImg_, hs_);
+    QWidget::setTabOrder(hs_, vs_);
+    QWidget::setTabOrder(vs_, cmdSave_[1]);
+    QWidget::setTabOrder(cmdSave_[1], cmdSave_[2]);
+    QWidget::setTabOrder(cmdSave_[2], cmdSave_[0]);
+    QWidget::setTabOrder(cmdSave_[0], cbJpg_);
+    QWidget::setTabOrder(cbJpg_, cmdCap_);
+    QWidget::setTabOrder(cmdCap_, cmdCBChk_);
+
+    connect(cmdCBChk_, &QPushButton::clicked, this, &frmCrop::cmdCBChk_Click);
+    connect(cmdCap_, &QPushButton::clicked, this, &frmCrop::cmdCap_Click);
+    for (int i = 0; i < 3; ++i)
+        connect(cmdSave_[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { cmdSave_Click(i); });
+}
+
+void frmCrop::BuildMenu() {
+    QMenu* mnMenu = menuBar()->addMenu(QStringLiteral("メニュー"));
+    QMenu* mnWait = mnMenu->addMenu(QStringLiteral("キャプチャ時のウェイト"));
+    const std::array<QString, 4> captions = {QStringLiteral("0.5秒"),
+                                             QStringLiteral("1.0秒(デフォルト)"),
+                                             QStringLiteral("2.0秒"), QStringLiteral("3.0秒")};
+    const std::array<void (frmCrop::*)(), 4> handlers = {
+        &frmCrop::mnWait500_Click, &frmCrop::mnWait1000_Click, &frmCrop::mnWait2000_Click,
+        &frmCrop::mnWait3000_Click};
+    for (std::size_t i = 0; i < 4; ++i) {
+        mnWait_[i] = mnWait->addAction(captions[i]);
+        mnWait_[i]->setCheckable(true);
+        mnWait_[i]->setChecked(i == 1);
+        connect(mnWait_[i], &QAction::triggered, this, handlers[i]);
+    }
+    mnMenu->addSeparator();
+    mnHelp_ = mnMenu->addAction(QStringLiteral("つかいかた"));
+    mnHelp_->setShortcut(QKeySequence(Qt::Key_F1));
+    mnHelp_->setShortcutContext(Qt::ApplicationShortcut);
+    connect(mnHelp_, &QAction::triggered, this, &frmCrop::mnHelp_Click);
+    mnVersion_ = mnMenu->addAction(QStringLiteral("バージョン"));
+    connect(mnVersion_, &QAction::triggered, this, &frmCrop::mnVersion_Click);
+    mnMenu->addSeparator();
+    mnQuit_ = mnMenu->addAction(QStringLiteral("終了"));
+    connect(mnQuit_, &QAction::triggered, this, &frmCrop::mnQuit_Click);
+}
+
+void frmCrop::SetCaptureWait(int milliseconds) {
+    const std::array<int, 4> values = {500, 1000, 2000, 3000};
+    for (std::size_t i = 0; i < 4; ++i) mnWait_[i]->setChecked(values[i] == milliseconds);
+    captureWait_ = milliseconds;
+}
+
+// --- filling the view ---------------------------------------------------------------
+
+void frmCrop::SendPrintScreenNow() {
+    if (!services_.grabber || !services_.clipboard) return;
+    SendPrintScreen(*services_.grabber, *services_.clipboard, services_.processEvents);
+}
+
+void frmCrop::LoadFromClipboard() {
+    if (!services_.clipboard) return;
+    const std::optional<QImage> picture =
+        ReadClipboardPicture(*services_.clipboard, [this] { SendPrintScreenNow(); });
+    if (!picture) return;  // an unreadable clipboard leaves the view as it was
+    // The image box takes exactly the picture's pixel size.
+    picCropImg_->setPicture(*picture);
+    view_.imageWidth = picture->width();
+    view_.imageHeight = picture->height();
+    editor_.pictureLoaded();
+    ShowSelection();
+    // Lay the view out now, so a larger picture can be scrolled and a smaller one is
+    // not left at a stale scroll position.
+    LayoutView();
+}
+
+void frmCrop::cmdCBChk_Click() {
+    LoadFromClipboard();
+    SelectWholePicture();
+}
+
+// --- selection display --------------------------------------------------------------
+
+void frmCrop::ShowSelection() {
+    picCropImg_->setHighlight(sel_.highlight());
+    setWindowTitle(QString::fromStdString(sel_.caption()));
+}
+
+void frmCrop::picCropImg_MouseDown(int button, int shift, float x, float y) {
+    editor_.mouseDown(button, shift, x, y);
+}
+
+void frmCrop::picCropImg_MouseMove(int buttons, int shift, float x, float y) {
+    editor_.mouseMove(buttons, shift, x, y);
+}
+
+void frmCrop::picCropImg_MouseUp(int button, int shift, float x, float y) {
+    editor_.mouseUp(button, shift, x, y);
+}
+
+void frmCrop::picCropImg_KeyDown(int keyCode, int shift) { editor_.keyDown(keyCode, shift); }
+
+// --- layout and scrolling -----------------------------------------------------------
+
+void frmCrop::LayoutView() {
+    const std::optional<ViewLayout> l = trimlet::LayoutView(
+        client_->width(), client_->height(), view_.imageWidth, view_.imageHeight, isMinimized());
+    if (!l) return;
+    const auto apply = [](QWidget* w, const ControlRect& r) {
+        w->setGeometry(r.left, r.top, r.width, r.height);
+    };
+    apply(hs_, l->hs);
+    apply(vs_, l->vs);
+    apply(picCrop_, l->viewport);
+    view_.viewportWidth = l->viewport.width;
+    view_.viewportHeight = l->viewport.height;
+    const auto setRange = [](ScrollBarModel& m, const ScrollRange& r) {
+        m.setMax(r.max);  // may pull Value back into the range and move the picture
+        m.setLargeChange(r.largeChange);
+        m.setEnabled(r.enabled);
+    };
+    setRange(view_.hs, l->hsRange);
+    setRange(view_.vs, l->vsRange);
+    hsMirror_->sync();
+    vsMirror_->sync();
+}
+
+void frmCrop::Form_Resize() {
+    LayoutView();
+    editor_.viewResized();
+}
+
+void frmCrop::HS_Change() {
+    picCropImg_->move(view_.imageLeft(), picCropImg_->y());
+    hsMirror_->sync();
+    picCropImg_->setFocus();
+}
+
+void frmCrop::VS_Change() {
+    picCropImg_->move(picCropImg_->x(), view_.imageTop());
+    vsMirror_->sync();
+    picCropImg_->setFocus();
+}
+
+// --- window events ------------------------------------------------------------------
+
+void frmCrop::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmCrop::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Minimising and restoring count as resizes: the view is laid out again (not while
+    // minimised) and the next pointer event on the picture is dropped.
+    if (event->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+bool frmCrop::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client_) {
+        if (event->type() == QEvent::Resize) Form_Resize();
+        else if (event->type() == QEvent::Show) LayoutView();
+    } else if (watched == picCrop_ || watched == picCropImg_) {
+        if (event->type() == QEvent::DragEnter) {
+            static_cast<QDragEnterEvent*>(event)->acceptProposedAction();
+            return true;
+        }
+        if (event->type() == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            drop->acceptProposedAction();
+            picCrop_OLEDragDrop(drop->mimeData());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace trimlet

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace trimlet {
+
+struct ControlRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const ControlRect&) const = default;
+};
+
+struct ScrollRange {
+    std::int16_t max = 0;
+    std::int16_t largeChange = 1;
+    bool enabled = false;
+    bool operator==(const ScrollRange&) const = default;
+};
+
+struct ViewLayout {
+    ControlRect viewport;  // picCrop
+    ControlRect vs;
+    ControlRect hs;
+    ScrollRange hsRange;
+    ScrollRange vsRange;
+};
+
+// Geometry of the view below the button strip, in client-area pixels.
+inline constexpr int kViewTop = 32;      // the viewport and the vertical bar start here
+inline constexpr int kBarThickness = 17;  // both scroll bars
+inline constexpr int kBarReserve = 16;    // what the layout leaves for each bar
+
+// Fits the viewport and the scroll bars to a client area of clientWidth x clientHeight
+// and derives the scroll ranges from the image box size. Nothing when minimised.
+//
+// The bars overlap the client area's last column and row by one pixel, and the 16 x 16
+// corner stays empty. Max = picture size - viewport size, LargeChange = picture size,
+// each bar enabled only when the picture is strictly larger than the viewport.
+//
+// Limits: the ranges are 16-bit. A difference beyond -32768..32767 is clamped to that
+// range (so a picture more than 32767 pixels larger than the viewport scrolls only to
+// column 32768 of it), and LargeChange is clamped to 1..32767 (an empty 0 x 0 picture
+// gets a page step of 1). A client area smaller than the margins gives sizes of 0.
+[[nodiscard]] std::optional<ViewLayout> LayoutView(int clientWidth, int clientHeight,
+                                                   std::int32_t imageWidth,
+                                                   std::int32_t imageHeight, bool minimised);
+
+}  // namespace trimlet

@@ -1,0 +1,31 @@
+#include <QApplication>
+#include <QThread>
+
+#include "app/frmcrop.h"
+#include "platform/clipboard.h"
+#include "platform/screengrab.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("trimlet"));
+
+    trimlet::QtClipboard clipboard;
+    const std::unique_ptr<trimlet::ScreenGrabber> grabber = trimlet::CreateScreenGrabber();
+
+    trimlet::CropServices services;
+    services.clipboard = &clipboard;
+    services.grabber = grabber.get();
+    services.sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); };
+    services.processEvents = [] { QCoreApplication::processEvents(); };
+
+    // The command line is one file path: the arguments joined with single blanks, so a
+    // path with blanks given without quotes still names the file.
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    const QString commandLine = args.join(QLatin1Char(' '));
+
+    trimlet::frmCrop window(services);
+    window.Form_Load(commandLine);
+    window.show();
+    return app.exec();
+}
