@@ -1,0 +1,1 @@
+// The export subsystem: encoders and the save sequence.

@@ -1,0 +1,1 @@
+// The settings subsystem: the private settings file and window placement.

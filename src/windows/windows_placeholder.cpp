@@ -1,0 +1,1 @@
+// The help and version windows.

@@ -1,0 +1,7 @@
+// main() for tests of plain classes: no display, no application object.
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
