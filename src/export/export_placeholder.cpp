@@ -1,1 +1,0 @@
-// The export subsystem: encoders and the save sequence.

@@ -1,0 +1,249 @@
+// The main window on the offscreen platform: controls, the clipboard load, the
+// highlight, the scroll bars and the layout after loads.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/frmcrop.h"
+#include "support/fakes.h"
+
+namespace trimlet {
+namespace {
+
+using testing::FakeClipboard;
+using testing::FakeGrabber;
+using testing::PatternImage;
+
+class FrmCropTest : public ::testing::Test {
+protected:
+    FakeClipboard clipboard;
+    FakeGrabber grabber;
+    std::unique_ptr<frmCrop> window;
+
+    void start(const QImage& picture, QSize client = QSize(417, 330)) {
+        clipboard.image = picture;
+        CropServices s;
+        s.clipboard = &clipboard;
+        s.grabber = &grabber;
+        s.processEvents = [] {};
+        window = std::make_unique<frmCrop>(s);
+        window->Form_Load(QString());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        setClient(client);
+    }
+    void setClient(QSize client) {
+        window->resize(client.width(), client.height() + window->menuBar()->height());
+        QCoreApplication::processEvents();
+        ASSERT_EQ(window->centralWidget()->size(), client);
+    }
+    void reload(const QImage& picture) {
+        clipboard.image = picture;
+        window->cmdCBChk()->click();
+    }
+};
+
+TEST_F(FrmCropTest, ShowsEveryControlOfTheButtonStripAndTheMenu) {
+    start(PatternImage(10, 10));
+    struct Button {
+        QPushButton* button;
+        const char* text;
+        QRect geometry;
+    };
+    const Button buttons[] = {
+        {window->cmdSave(0), "BMP", {0, 4, 41, 25}},
+        {window->cmdSave(1), "GIF", {40, 4, 41, 25}},
+        {window->cmdSave(2), "JPG", {80, 4, 41, 25}},
+        {window->cmdCap(), "画面ｷｬﾌﾟﾁｬ", {200, 4, 73, 25}},
+        {window->cmdCBChk(), "再読込", {272, 4, 73, 25}},
+    };
+    for (const auto& b : buttons) {
+        EXPECT_EQ(b.button->text(), QString::fromUtf8(b.text));
+        EXPECT_EQ(b.button->geometry(), b.geometry) << b.text;
+        EXPECT_TRUE(b.button->isVisible()) << b.text;
+    }
+    QComboBox* q = window->cbJpg();
+    EXPECT_EQ(q->currentText(), "60");
+    QStringList items;
+    for (int i = 0; i < q->count(); ++i) items << q->itemText(i);
+    EXPECT_EQ(items, (QStringList{"10", "30", "60", "70", "80", "100"}));
+    EXPECT_TRUE(q->isEditable());
+    const auto labels = window->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [](QLabel* l) { return l->text() == "%" && l->isVisible(); }));
+
+    const QList<QAction*> top = window->menuBar()->actions();
+    ASSERT_EQ(top.size(), 1);
+    EXPECT_EQ(top[0]->text(), "メニュー");
+    QStringList menuTexts;
+    for (QAction* a : top[0]->menu()->actions()) menuTexts << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(menuTexts, (QStringList{"キャプチャ時のウェイト", "-", "つかいかた", "バージョン",
+                                      "-", "終了"}));
+    EXPECT_EQ(window->mnHelp()->shortcut(), QKeySequence(Qt::Key_F1));
+    const char* waits[] = {"0.5秒", "1.0秒(デフォルト)", "2.0秒", "3.0秒"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(window->mnWait(i)->text(), QString::fromUtf8(waits[i]));
+        EXPECT_EQ(window->mnWait(i)->isChecked(), i == 1);
+    }
+}
+
+TEST_F(FrmCropTest, StartUpShowsTheClipboardPictureOneToOneAndFullySelected) {
+    start(PatternImage(640, 480));
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(640,480) W=640 H=480");
+    EXPECT_EQ(window->picCropImg()->geometry(), QRect(0, 0, 640, 480));
+    EXPECT_EQ(window->picCrop()->geometry(), QRect(0, 32, 401, 282));
+    EXPECT_EQ(window->HS()->geometry(), QRect(0, 314, 401, 17));
+    EXPECT_EQ(window->VS()->geometry(), QRect(401, 32, 17, 282));
+    EXPECT_EQ(grabber.grabs, 0);
+}
+
+TEST_F(FrmCropTest, HighlightXorsExactlyTheSelectedBlock) {
+    const QImage picture = PatternImage(120, 90);
+    start(picture);
+    window->selection() = Selection{11, 5, 9, 3, 11, 5};  // columns 11..20, rows 5..8
+    window->ShowSelection();
+    EXPECT_EQ(window->windowTitle(), "選択(11,5)-(20,8) W=10 H=4");
+    const QImage shown = window->picCropImg()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), picture.size());
+    int mismatches = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const bool inside = x >= 10 && x <= 19 && y >= 4 && y <= 7;
+            const QRgb expected = inside ? (picture.pixel(x, y) ^ 0x00C0FFFF) : picture.pixel(x, y);
+            if (shown.pixel(x, y) != (expected | 0xFF000000)) ++mismatches;
+        }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(FrmCropTest, DoubleClickSelectsTheWholePictureAgain) {
+    start(PatternImage(300, 200));
+    window->selection() = Selection{5, 5, 3, 3, 5, 5};
+    window->ShowSelection();
+    QTest::mouseDClick(window->picCropImg(), Qt::LeftButton, {}, QPoint(7, 7));
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(300,200) W=300 H=200");
+    // The right button's double click is no select-all.
+    window->selection() = Selection{5, 5, 3, 3, 5, 5};
+    window->ShowSelection();
+    QTest::mouseDClick(window->picCropImg(), Qt::RightButton, {}, QPoint(7, 7));
+    EXPECT_EQ(window->selection().selDX, 3);
+}
+
+TEST_F(FrmCropTest, ScrollBarsFollowThePictureAndMoveItLive) {
+    start(PatternImage(1000, 800));
+    EXPECT_TRUE(window->HS()->isEnabled());
+    EXPECT_TRUE(window->VS()->isEnabled());
+    EXPECT_EQ(window->HS()->minimum(), 1);
+    EXPECT_EQ(window->HS()->maximum(), 599);
+    EXPECT_EQ(window->VS()->maximum(), 518);
+    EXPECT_EQ(window->HS()->pageStep(), 1000);
+    EXPECT_EQ(window->VS()->pageStep(), 800);
+    // The user drags the thumb: the picture follows with every value.
+    window->HS()->setSliderDown(true);
+    window->HS()->setSliderPosition(300);
+    EXPECT_EQ(window->picCropImg()->x(), -299);
+    window->HS()->setSliderPosition(599);
+    window->HS()->setSliderDown(false);
+    EXPECT_EQ(window->picCropImg()->x(), -598);
+    EXPECT_EQ(window->view().hs.value(), 599);
+    // A trough click moves by the whole picture: it lands on an end.
+    window->VS()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(window->view().vs.value(), 518);
+    EXPECT_EQ(window->picCropImg()->y(), -517);
+    EXPECT_EQ(QApplication::focusWidget(), window->picCropImg());
+}
+
+TEST_F(FrmCropTest, ResizingTheWindowRecomputesTheRanges) {
+    start(PatternImage(1000, 800));
+    setClient(QSize(1016, 848));  // viewport 1000 x 800: the picture fits exactly
+    EXPECT_EQ(window->picCrop()->size(), QSize(1000, 800));
+    EXPECT_FALSE(window->HS()->isEnabled());
+    EXPECT_FALSE(window->VS()->isEnabled());
+    EXPECT_EQ(window->view().hs.max(), 0);
+}
+
+TEST_F(FrmCropTest, ALoadLaysTheViewOutAtOnce) {
+    start(PatternImage(1000, 800));
+    window->HS()->setValue(500);
+    window->VS()->setValue(400);
+    ASSERT_EQ(window->picCropImg()->pos(), QPoint(-499, -399));
+    // A narrower picture: no stale scroll position, the bars are disabled.
+    reload(PatternImage(200, 100));
+    EXPECT_EQ(window->picCropImg()->geometry(), QRect(0, 0, 200, 100));
+    EXPECT_FALSE(window->HS()->isEnabled());
+    EXPECT_FALSE(window->VS()->isEnabled());
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(200,100) W=200 H=100");
+    // A larger one can be scrolled right away, without a resize.
+    reload(PatternImage(3000, 2000));
+    EXPECT_TRUE(window->HS()->isEnabled());
+    EXPECT_EQ(window->HS()->maximum(), 3000 - 401);
+    window->HS()->setValue(2599);
+    EXPECT_EQ(window->picCropImg()->x(), -2598);
+}
+
+TEST_F(FrmCropTest, TheImageBoxHasExactlyThePicturesPixelSize) {
+    // Wide pictures used to come out a pixel or two too large; they must not.
+    for (const QSize size : {QSize(3852, 4), QSize(4130, 3), QSize(10000, 2), QSize(11868, 1)}) {
+        start(PatternImage(size.width(), size.height()));
+        EXPECT_EQ(window->picCropImg()->size(), size);
+        EXPECT_EQ(window->selection().selDX, size.width() - 1);
+    }
+}
+
+TEST_F(FrmCropTest, HugeAndEmptyPicturesKeepTheScrollBarsSane) {
+    start(PatternImage(40000, 3));
+    EXPECT_EQ(window->picCropImg()->width(), 40000);
+    EXPECT_EQ(window->HS()->maximum(), 32767);
+    EXPECT_EQ(window->HS()->pageStep(), 32767);
+    window->HS()->setValue(32767);
+    EXPECT_EQ(window->picCropImg()->x(), -32766);
+
+    reload(QImage());  // nothing on the clipboard, and the screen gives nothing either
+    EXPECT_EQ(grabber.grabs, 1);
+    EXPECT_EQ(window->picCropImg()->size(), QSize(0, 0));
+    EXPECT_EQ(window->picCropImg()->pos(), QPoint(0, 0));
+    EXPECT_FALSE(window->HS()->isEnabled());
+    EXPECT_GE(window->HS()->pageStep(), 1);
+    EXPECT_GE(window->VS()->pageStep(), 1);
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(0,0) W=0 H=0");
+    window->picCropImg()->repaint();  // painting nothing must not fail
+}
+
+TEST_F(FrmCropTest, AnEmptyClipboardShowsTheScreen) {
+    grabber.screen = PatternImage(1280, 1024);
+    start(QImage());
+    EXPECT_EQ(grabber.grabs, 1);
+    EXPECT_EQ(clipboard.writes, 1);
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(1280,1024) W=1280 H=1024");
+}
+
+TEST_F(FrmCropTest, AnUnreadableClipboardLeavesTheViewAsItWas) {
+    start(PatternImage(300, 200));
+    clipboard.image = std::nullopt;
+    window->LoadFromClipboard();
+    EXPECT_EQ(window->picCropImg()->size(), QSize(300, 200));
+    EXPECT_EQ(grabber.grabs, 0);
+}
+
+TEST_F(FrmCropTest, ReloadTwiceResetsTheSelectionEachTime) {
+    start(PatternImage(300, 200));
+    for (int i = 0; i < 2; ++i) {
+        window->selection() = Selection{3, 4, 5, 6, 3, 4};
+        window->cmdCBChk()->click();
+        EXPECT_EQ(window->selection(), (Selection{1, 1, 299, 199, 1, 1}));
+    }
+}
+
+TEST_F(FrmCropTest, QuitClosesTheWindow) {
+    start(PatternImage(10, 10));
+    window->mnQuit()->trigger();
+    EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace trimlet

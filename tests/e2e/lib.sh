@@ -1,0 +1,56 @@
+# Shared helpers for the end-to-end scripts: sourced, not run by ctest.
+# The program under test is $1 of the sourcing script.
+
+set -u
+E2E_PIDS=()
+E2E_TMP=$(mktemp -d "${TRIMLET_TEST_DIR:-/tmp}/e2e.XXXXXX")
+
+e2e_cleanup() {
+    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Runs a command in the background and remembers it for the cleanup.
+spawn() {
+    "$@" &
+    E2E_PIDS+=($!)
+}
+
+# Puts a picture file on the clipboard; xclip stays as the owner in the background.
+clipboard_put_png() {
+    spawn xclip -selection clipboard -t image/png -i "$1"
+    for _ in $(seq 50); do
+        xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -q image/png && return 0
+        sleep 0.1
+    done
+    fail "the clipboard did not take $1"
+}
+
+# Waits up to $2 seconds (default 10) for a window whose name matches $1; prints its id.
+wait_window() {
+    local pattern=$1 limit=${2:-10} id
+    for _ in $(seq $((limit * 10))); do
+        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to $3 seconds for window $1's name to equal $2.
+wait_caption() {
+    local id=$1 expected=$2 limit=${3:-10} name=""
+    for _ in $(seq $((limit * 10))); do
+        name=$(xdotool getwindowname "$id" 2>/dev/null)
+        [ "$name" = "$expected" ] && return 0
+        sleep 0.1
+    done
+    fail "caption is '$name', expected '$expected'"
+}
