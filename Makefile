@@ -42,7 +42,7 @@ test: build
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; xvfb-run -a -s "-screen 0 1920x1080x24" $$b; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
