@@ -1,0 +1,307 @@
+#include "export/encoders.h"
+
+#include <gif_lib.h>
+#include <libimagequant.h>
+#include <turbojpeg.h>
+
+#include <QIODevice>
+#include <QSaveFile>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace trimlet {
+namespace {
+
+// The encoders read 32-bit pixels 0xAARRGGBB; anything else is converted once.
+QImage As32Bit(const QImage& image) {
+    switch (image.format()) {
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+            return image;  // shared, no copy
+        default:
+            return image.convertToFormat(QImage::Format_RGB32);
+    }
+}
+
+ExportResult CheckBlock(const QImage& block, int maxSide) {
+    if (block.isNull() || block.width() < 1 || block.height() < 1)
+        return ExportResult::Failure("the block to save is empty");
+    if (block.width() > maxSide || block.height() > maxSide)
+        return ExportResult::Failure("the block is too large for the format");
+    return ExportResult::Ok();
+}
+
+ExportResult WriteAll(QIODevice& out, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const qint64 chunk = static_cast<qint64>(std::min<std::size_t>(size, std::size_t{1} << 30));
+        const qint64 written = out.write(p, chunk);
+        if (written <= 0) return ExportResult::Failure(out.errorString().toStdString());
+        p += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return ExportResult::Ok();
+}
+
+// --- BMP ------------------------------------------------------------------------------
+
+void PutU16(unsigned char* p, std::uint16_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void PutU32(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// --- JPEG -----------------------------------------------------------------------------
+
+struct TjHandleDeleter {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+struct TjBufferDeleter {
+    void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+
+// --- GIF ------------------------------------------------------------------------------
+
+struct LiqAttrDeleter {
+    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
+};
+struct LiqImageDeleter {
+    void operator()(liq_image* p) const { liq_image_destroy(p); }
+};
+struct LiqResultDeleter {
+    void operator()(liq_result* p) const { liq_result_destroy(p); }
+};
+struct GifFileDeleter {
+    void operator()(GifFileType* p) const {
+        int ignored = 0;
+        EGifCloseFile(p, &ignored);
+    }
+};
+struct GifMapDeleter {
+    void operator()(ColorMapObject* p) const { GifFreeMapObject(p); }
+};
+
+std::string LiqErrorText(liq_error e) {
+    switch (e) {
+        case LIQ_QUALITY_TOO_LOW:
+            return "colour quantisation: quality too low";
+        case LIQ_VALUE_OUT_OF_RANGE:
+            return "colour quantisation: value out of range";
+        case LIQ_OUT_OF_MEMORY:
+            return "colour quantisation: out of memory";
+        case LIQ_ABORTED:
+            return "colour quantisation: aborted";
+        case LIQ_BITMAP_NOT_AVAILABLE:
+            return "colour quantisation: bitmap not available";
+        case LIQ_BUFFER_TOO_SMALL:
+            return "colour quantisation: buffer too small";
+        case LIQ_INVALID_POINTER:
+            return "colour quantisation: invalid pointer";
+        case LIQ_UNSUPPORTED:
+            return "colour quantisation: unsupported";
+        default:
+            return "colour quantisation failed";
+    }
+}
+
+std::string GifErrorText(int code) {
+    const char* text = GifErrorString(code);
+    return std::string("GIF: ") + (text ? text : "unknown error");
+}
+
+// Hands libimagequant one row of the block at a time, so the pixels are not copied
+// into another RGBA picture first.
+void ReadRgbaRow(liq_color rowOut[], int row, int width, void* userInfo) {
+    const auto* image = static_cast<const QImage*>(userInfo);
+    const auto* src = reinterpret_cast<const QRgb*>(image->constScanLine(row));
+    for (int x = 0; x < width; ++x) {
+        const QRgb p = src[x];
+        rowOut[x] =
+            liq_color{static_cast<unsigned char>(qRed(p)), static_cast<unsigned char>(qGreen(p)),
+                      static_cast<unsigned char>(qBlue(p)), 255};
+    }
+}
+
+int WriteToDevice(GifFileType* gif, const GifByteType* data, int length) {
+    auto* out = static_cast<QIODevice*>(gif->UserData);
+    if (length <= 0) return 0;
+    return WriteAll(*out, data, static_cast<std::size_t>(length)) ? length : 0;
+}
+
+}  // namespace
+
+ExportResult EncodeBmp(const QImage& input, QIODevice& out) {
+    if (ExportResult r = CheckBlock(input, std::numeric_limits<std::int32_t>::max()); !r) return r;
+    const QImage block = As32Bit(input);
+    const std::uint64_t width = static_cast<std::uint64_t>(block.width());
+    const std::uint64_t height = static_cast<std::uint64_t>(block.height());
+    const std::uint64_t rowBytes = (width * 3 + 3) & ~std::uint64_t{3};
+    constexpr std::uint64_t kHeaderBytes = 14 + 40;
+    const std::uint64_t imageBytes = rowBytes * height;  // both below 2^33: no overflow
+    if (kHeaderBytes + imageBytes > std::numeric_limits<std::uint32_t>::max())
+        return ExportResult::Failure("the block is too large for a BMP file");
+
+    std::array<unsigned char, kHeaderBytes> header{};
+    header[0] = 'B';
+    header[1] = 'M';
+    PutU32(&header[2], static_cast<std::uint32_t>(kHeaderBytes + imageBytes));
+    PutU32(&header[10], kHeaderBytes);
+    PutU32(&header[14], 40);
+    PutU32(&header[18], static_cast<std::uint32_t>(width));
+    PutU32(&header[22], static_cast<std::uint32_t>(height));  // positive: bottom-up
+    PutU16(&header[26], 1);                                   // planes
+    PutU16(&header[28], 24);                                  // bits per pixel
+    PutU32(&header[30], 0);                                   // BI_RGB
+    PutU32(&header[34], static_cast<std::uint32_t>(imageBytes));
+    PutU32(&header[38], 3780);  // 96 dots per inch in pixels per metre
+    PutU32(&header[42], 3780);
+    if (ExportResult r = WriteAll(out, header.data(), header.size()); !r) return r;
+
+    // Rows go out bottom first, gathered into chunks of about 256 KiB.
+    const std::size_t rowsPerChunk =
+        std::max<std::size_t>(1, (std::size_t{256} << 10) / static_cast<std::size_t>(rowBytes));
+    std::vector<unsigned char> chunk(rowsPerChunk * static_cast<std::size_t>(rowBytes), 0);
+    std::size_t filled = 0;
+    for (int y = block.height() - 1; y >= 0; --y) {
+        const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
+        unsigned char* dst = chunk.data() + filled * static_cast<std::size_t>(rowBytes);
+        for (int x = 0; x < block.width(); ++x) {
+            const QRgb p = src[x];
+            dst[0] = static_cast<unsigned char>(qBlue(p));
+            dst[1] = static_cast<unsigned char>(qGreen(p));
+            dst[2] = static_cast<unsigned char>(qRed(p));
+            dst += 3;
+        }
+        if (++filled == rowsPerChunk || y == 0) {
+            if (ExportResult r = WriteAll(out, chunk.data(), filled * rowBytes); !r) return r;
+            filled = 0;
+        }
+    }
+    return ExportResult::Ok();
+}
+
+ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
+    if (ExportResult r = CheckBlock(input, 65500); !r) return r;
+    if (quality < 1 || quality > 100) return ExportResult::Failure("JPEG quality out of 1..100");
+    const QImage block = As32Bit(input);
+
+    const std::unique_ptr<void, TjHandleDeleter> tj(tjInitCompress());
+    if (!tj) return ExportResult::Failure(std::string("JPEG: ") + tjGetErrorStr2(nullptr));
+    // 0xAARRGGBB words are B, G, R, A bytes on a little-endian machine.
+    constexpr int kPixelFormat = (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? TJPF_BGRX : TJPF_XRGB;
+    unsigned char* raw = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(tj.get(), block.constBits(), block.width(),
+                               static_cast<int>(block.bytesPerLine()), block.height(), kPixelFormat,
+                               &raw, &size, TJSAMP_420, quality, 0);
+    const std::unique_ptr<unsigned char, TjBufferDeleter> jpeg(raw);
+    if (rc != 0 || !jpeg || size == 0)
+        return ExportResult::Failure(std::string("JPEG: ") + tjGetErrorStr2(tj.get()));
+    return WriteAll(out, jpeg.get(), size);
+}
+
+ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& options) {
+    if (ExportResult r = CheckBlock(input, 65535); !r) return r;
+    const QImage block = As32Bit(input);
+    const int width = block.width();
+    const int height = block.height();
+
+    const std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
+    if (!attr) return ExportResult::Failure("colour quantisation: cannot start");
+    if (liq_error e = liq_set_max_colors(attr.get(), 256); e != LIQ_OK)
+        return ExportResult::Failure(LiqErrorText(e));
+    if (liq_error e = liq_set_speed(attr.get(), options.speed); e != LIQ_OK)
+        return ExportResult::Failure(LiqErrorText(e));
+
+    const std::unique_ptr<liq_image, LiqImageDeleter> image(liq_image_create_custom(
+        attr.get(), ReadRgbaRow, const_cast<QImage*>(&block), width, height, 0.0));
+    if (!image) return ExportResult::Failure("colour quantisation: cannot take the picture");
+
+    liq_result* rawResult = nullptr;
+    if (liq_error e = liq_image_quantize(image.get(), attr.get(), &rawResult); e != LIQ_OK)
+        return ExportResult::Failure(LiqErrorText(e));
+    const std::unique_ptr<liq_result, LiqResultDeleter> result(rawResult);
+    if (!result) return ExportResult::Failure("colour quantisation gave no result");
+    if (liq_error e = liq_set_dithering_level(result.get(), options.dithering); e != LIQ_OK)
+        return ExportResult::Failure(LiqErrorText(e));
+
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::vector<GifPixelType> indices(pixels);
+    if (liq_error e = liq_write_remapped_image(result.get(), image.get(), indices.data(), pixels);
+        e != LIQ_OK)
+        return ExportResult::Failure(LiqErrorText(e));
+    // Read after remapping: the remap may refine the palette.
+    const liq_palette* palette = liq_get_palette(result.get());
+    if (!palette || palette->count < 1 || palette->count > 256)
+        return ExportResult::Failure("colour quantisation gave no palette");
+
+    // A GIF colour table has a power-of-two size of at least 2; unused entries stay black.
+    const int tableBits = GifBitSize(std::max(2, static_cast<int>(palette->count)));
+    const std::unique_ptr<ColorMapObject, GifMapDeleter> map(
+        GifMakeMapObject(1 << tableBits, nullptr));
+    if (!map) return ExportResult::Failure("GIF: cannot make the colour table");
+    for (int i = 0; i < map->ColorCount; ++i) {
+        GifColorType& c = map->Colors[i];
+        if (i < static_cast<int>(palette->count)) {
+            c.Red = palette->entries[i].r;
+            c.Green = palette->entries[i].g;
+            c.Blue = palette->entries[i].b;
+        } else {
+            c.Red = c.Green = c.Blue = 0;
+        }
+    }
+
+    int error = 0;
+    std::unique_ptr<GifFileType, GifFileDeleter> gif(EGifOpen(&out, WriteToDevice, &error));
+    if (!gif) return ExportResult::Failure(GifErrorText(error));
+    if (EGifPutScreenDesc(gif.get(), width, height, 8, 0, map.get()) != GIF_OK)
+        return ExportResult::Failure(GifErrorText(gif->Error));
+    if (EGifPutImageDesc(gif.get(), 0, 0, width, height, false, nullptr) != GIF_OK)
+        return ExportResult::Failure(GifErrorText(gif->Error));
+    for (int y = 0; y < height; ++y) {
+        GifPixelType* line = indices.data() + static_cast<std::size_t>(y) * width;
+        if (EGifPutLine(gif.get(), line, width) != GIF_OK)
+            return ExportResult::Failure(GifErrorText(gif->Error));
+    }
+    // Closing writes the trailer; the handle is gone whatever it returns.
+    if (EGifCloseFile(gif.release(), &error) != GIF_OK)
+        return ExportResult::Failure(GifErrorText(error));
+    return ExportResult::Ok();
+}
+
+ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& block, int quality,
+                       const GifOptions& gif) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return ExportResult::Failure("cannot write " + path.toStdString() + ": " +
+                                     file.errorString().toStdString());
+    ExportResult r = ExportResult::Ok();
+    switch (format) {
+        case ImageFormat::Bmp:
+            r = EncodeBmp(block, file);
+            break;
+        case ImageFormat::Jpeg:
+            r = EncodeJpeg(block, quality, file);
+            break;
+        case ImageFormat::Gif:
+            r = EncodeGif(block, file, gif);
+            break;
+    }
+    if (!r) {
+        file.cancelWriting();
+        return r;
+    }
+    if (!file.commit())
+        return ExportResult::Failure("cannot write " + path.toStdString() + ": " +
+                                     file.errorString().toStdString());
+    return ExportResult::Ok();
+}
+
+}  // namespace trimlet

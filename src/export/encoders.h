@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <string>
+#include <utility>
+
+class QIODevice;
+
+namespace trimlet {
+
+// What an encoder or a save did: fine, or a message saying what went wrong.
+class [[nodiscard]] ExportResult {
+  public:
+    static ExportResult Ok() { return ExportResult(true, {}); }
+    static ExportResult Failure(std::string message) {
+        return ExportResult(false, std::move(message));
+    }
+    bool ok() const { return ok_; }
+    explicit operator bool() const { return ok_; }
+    const std::string& error() const { return error_; }
+
+  private:
+    ExportResult(bool ok, std::string error) : ok_(ok), error_(std::move(error)) {}
+    bool ok_;
+    std::string error_;
+};
+
+enum class ImageFormat { Bmp, Gif, Jpeg };
+
+// How the GIF colours are chosen: libimagequant's speed (1 slowest and best .. 10
+// fastest) and the dithering level (0 none .. 1 full).
+struct GifOptions {
+    int speed = 4;
+    float dithering = 1.0f;
+};
+
+// The encoders take the pixels where they are: block is usually a view of the loaded
+// picture's memory (Format_RGB32; other formats are converted first). They write to
+// any open device and report what failed. Alpha is ignored.
+
+// 24 bits per pixel, bottom-up rows, no palette, 96 dots per inch.
+ExportResult EncodeBmp(const QImage& block, QIODevice& out);
+// Baseline JPEG, 4:2:0 chroma, quality 1..100.
+ExportResult EncodeJpeg(const QImage& block, int quality, QIODevice& out);
+// One frame, at most 256 colours, dithered.
+ExportResult EncodeGif(const QImage& block, QIODevice& out, const GifOptions& options = {});
+
+// Writes block to path in the given format through a QSaveFile: the file appears
+// only complete; on any failure the target is left as it was (absent or the previous
+// file). quality is used only for JPEG.
+ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& block, int quality,
+                       const GifOptions& gif = {});
+
+}  // namespace trimlet

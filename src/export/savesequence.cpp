@@ -1,0 +1,86 @@
+#include "export/savesequence.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "export/quality.h"
+#include "platform/savedialog.h"
+#include "platform/sound.h"
+
+namespace trimlet {
+
+const SaveButton* SaveButtonFor(int index) {
+    static const std::array<SaveButton, 3> buttons = {
+        SaveButton{QStringLiteral("BMPファイル (*.bmp)|*.bmp"), QStringLiteral("pic.bmp"),
+                   ImageFormat::Bmp},
+        SaveButton{QStringLiteral("GIFファイル (*.gif)|*.gif"), QStringLiteral("pic.gif"),
+                   ImageFormat::Gif},
+        SaveButton{QStringLiteral("JPGファイル (*.jpg)|*.jpg"), QStringLiteral("pic.jpg"),
+                   ImageFormat::Jpeg},
+    };
+    if (index < 0 || index >= static_cast<int>(buttons.size())) return nullptr;
+    return &buttons[static_cast<std::size_t>(index)];
+}
+
+QImage CutOut(const QImage& input, const PixelRect& block) {
+    if (block.width < 1 || block.height < 1) return {};
+    const bool as32Bit =
+        input.format() == QImage::Format_RGB32 || input.format() == QImage::Format_ARGB32;
+    const QImage picture = as32Bit ? input : input.convertToFormat(QImage::Format_RGB32);
+    const qint64 left = block.left, top = block.top;
+    const qint64 right = left + block.width, bottom = top + block.height;  // exclusive
+    if (!picture.isNull() && left >= 0 && top >= 0 && right <= picture.width() &&
+        bottom <= picture.height()) {
+        // A view of the picture's memory; the const constructor never writes to it. A
+        // converted picture dies here, so its block is copied out.
+        const uchar* origin = picture.constBits() + top * picture.bytesPerLine() + left * 4;
+        const QImage view(origin, block.width, block.height, picture.bytesPerLine(),
+                          QImage::Format_RGB32);
+        return as32Bit ? view : view.copy();
+    }
+    QImage out(block.width, block.height, QImage::Format_RGB32);
+    if (out.isNull()) return out;  // too large to allocate
+    out.fill(kOutsideGrey);
+    // The part of the block that lies on the picture.
+    const qint64 x0 = std::max<qint64>(left, 0), x1 = std::min<qint64>(right, picture.width());
+    const qint64 y0 = std::max<qint64>(top, 0), y1 = std::min<qint64>(bottom, picture.height());
+    for (qint64 y = y0; y < y1 && x0 < x1; ++y) {
+        const uchar* src = picture.constScanLine(static_cast<int>(y)) + x0 * 4;
+        uchar* dst = out.scanLine(static_cast<int>(y - top)) + (x0 - left) * 4;
+        std::memcpy(dst, src, static_cast<std::size_t>(x1 - x0) * 4);
+    }
+    return out;
+}
+
+SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
+                         std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
+                         QWidget* dialogParent) {
+    SaveReport report;
+    const SaveButton* button = SaveButtonFor(index);
+    if (!button) return report;
+    // Read before the dialog, for every format; the box's text is left alone.
+    const int quality = JpegQualityFromText(qualityText);
+
+    const std::optional<QString> path =
+        dialog.askFileName(dialogParent, button->filter, button->initialName);
+    if (!path || path->isEmpty()) return report;
+    report.path = *path;
+
+    // The highlighted block is the saved block: its top-left corner is one pixel left
+    // of and above the selection's model column and row.
+    const QImage block = CutOut(picture, selection.highlight());
+    const ExportResult written = block.isNull() ? ExportResult::Failure("nothing to save")
+                                                : SaveImage(*path, button->format, block, quality);
+    if (written) {
+        report.outcome = SaveOutcome::Saved;
+        sound.play(SystemSound::Information);
+    } else {
+        report.outcome = SaveOutcome::Failed;
+        report.error = written.error();
+        sound.play(SystemSound::Error);
+    }
+    return report;
+}
+
+}  // namespace trimlet

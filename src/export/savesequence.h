@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "export/encoders.h"
+#include "selection/selection.h"
+
+class QWidget;
+
+namespace trimlet {
+
+class SaveFileDialog;
+class SoundPlayer;
+
+// What each save button asks and writes: index 0 "BMP", 1 "GIF", 2 "JPG".
+struct SaveButton {
+    QString filter;       // "description|pattern"
+    QString initialName;  // the file name the dialog starts with
+    ImageFormat format;
+};
+
+// The button's settings; nullptr for an index other than 0, 1 or 2.
+const SaveButton* SaveButtonFor(int index);
+
+// The grey of the view around the picture; a cut-out shows it where the block
+// reaches outside the picture.
+inline constexpr QRgb kOutsideGrey = 0xFF808080u;
+
+// The block of the picture that a save writes. When the block lies inside the picture
+// the result is a view of the picture's own memory (no copy: keep the picture alive
+// and unchanged while using it); otherwise it is one copy, grey outside the picture.
+// A null image for an empty block.
+[[nodiscard]] QImage CutOut(const QImage& picture, const PixelRect& block);
+
+enum class SaveOutcome {
+    Cancelled,  // no valid button, or the dialog was cancelled: nothing written, no sound
+    Saved,      // the file was written; the information sound played
+    Failed,     // nothing (or the previous file) is at the target; the error sound played
+};
+
+struct SaveReport {
+    SaveOutcome outcome = SaveOutcome::Cancelled;
+    QString path;       // the name the dialog returned
+    std::string error;  // what failed
+};
+
+// Everything a save button does: the quality from the box's text, the dialog, the
+// cut-out of the selection from the picture, the file, and the sound.
+SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
+                         std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
+                         QWidget* dialogParent = nullptr);
+
+}  // namespace trimlet

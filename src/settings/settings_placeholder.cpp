@@ -1,1 +1,0 @@
-// The settings subsystem: the private settings file and window placement.

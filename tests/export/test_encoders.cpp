@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "export/decode_util.h"
+#include "export/encoders.h"
+#include "export/imagelib_util.h"
+#include "support/fakes.h"
+
+namespace trimlet {
+namespace {
+
+using testing::DecodeGif;
+using testing::DecodeJpeg;
+using testing::PatternImage;
+using testing::Psnr;
+using testing::ReadWholeFile;
+
+std::uint32_t U32(const QByteArray& b, int at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+    return v;
+}
+std::uint16_t U16(const QByteArray& b, int at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
+                                      (static_cast<unsigned char>(b[at + 1]) << 8));
+}
+
+QByteArray Encode(ImageFormat format, const QImage& image, int quality = 60) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ExportResult r = ExportResult::Failure("not run");
+    switch (format) {
+        case ImageFormat::Bmp:
+            r = EncodeBmp(image, buffer);
+            break;
+        case ImageFormat::Jpeg:
+            r = EncodeJpeg(image, quality, buffer);
+            break;
+        case ImageFormat::Gif:
+            r = EncodeGif(image, buffer);
+            break;
+    }
+    EXPECT_TRUE(r.ok()) << r.error();
+    return buffer.data();
+}
+
+// Smooth colour ramps, the kind of picture JPEG keeps close.
+QImage Ramps(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + y) * 127 / (w + h) + 64));
+    return img;
+}
+
+TEST(EncodeBmp, WritesTheExactBytesOfA24BitBottomUpFile) {
+    QImage img(3, 2, QImage::Format_RGB32);
+    img.setPixel(0, 0, qRgb(1, 2, 3));
+    img.setPixel(1, 0, qRgb(4, 5, 6));
+    img.setPixel(2, 0, qRgb(7, 8, 9));
+    img.setPixel(0, 1, qRgb(10, 11, 12));
+    img.setPixel(1, 1, qRgb(13, 14, 15));
+    img.setPixel(2, 1, qRgb(16, 17, 18));
+    const QByteArray b = Encode(ImageFormat::Bmp, img);
+    ASSERT_EQ(b.size(), 54 + 2 * 12);  // rows of 9 bytes padded to 12
+    EXPECT_EQ(b.left(2), QByteArray("BM"));
+    EXPECT_EQ(U32(b, 2), 78u);   // file size
+    EXPECT_EQ(U32(b, 10), 54u);  // pixel offset
+    EXPECT_EQ(U32(b, 14), 40u);  // info header size
+    EXPECT_EQ(U32(b, 18), 3u);
+    EXPECT_EQ(U32(b, 22), 2u);  // positive height: bottom row first
+    EXPECT_EQ(U16(b, 26), 1u);
+    EXPECT_EQ(U16(b, 28), 24u);
+    EXPECT_EQ(U32(b, 30), 0u);  // uncompressed
+    EXPECT_EQ(U32(b, 34), 24u);
+    const QByteArray pixels = b.mid(54);
+    const QByteArray expected(
+        "\x0c\x0b\x0a\x0f\x0e\x0d\x12\x11\x10\0\0\0"
+        "\x03\x02\x01\x06\x05\x04\x09\x08\x07\0\0\0",
+        24);
+    EXPECT_EQ(pixels, expected);
+}
+
+TEST(EncodeBmp, KeepsEveryPixelOfAnOddSizedPictureAndOfOnePixel) {
+    for (const QSize size : {QSize(37, 23), QSize(1, 1), QSize(4, 1), QSize(1, 5)}) {
+        const QImage img = PatternImage(size.width(), size.height());
+        const QByteArray b = Encode(ImageFormat::Bmp, img);
+        const QImage back = QImage::fromData(b, "BMP").convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(back.size(), size);
+        EXPECT_EQ(back, img) << size.width() << "x" << size.height();
+    }
+    EXPECT_EQ(Encode(ImageFormat::Bmp, PatternImage(1, 1)).size(), 54 + 4);
+}
+
+TEST(EncodeBmp, ReadsAViewWithAWiderStrideAndOtherPixelFormats) {
+    const QImage big = PatternImage(50, 40);
+    const QImage view(big.constBits() + 5 * big.bytesPerLine() + 7 * 4, 10, 6, big.bytesPerLine(),
+                      QImage::Format_RGB32);
+    const QImage back = QImage::fromData(Encode(ImageFormat::Bmp, view), "BMP")
+                            .convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(back, big.copy(7, 5, 10, 6));
+
+    const QImage rgb888 = PatternImage(9, 4).convertToFormat(QImage::Format_RGB888);
+    const QImage back888 = QImage::fromData(Encode(ImageFormat::Bmp, rgb888), "BMP")
+                               .convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(back888, PatternImage(9, 4));
+}
+
+TEST(EncodeJpeg, DecodesBackCloseAtTheRightSizeAndQualityMatters) {
+    const QImage img = Ramps(129, 67);
+    const QByteArray q60 = Encode(ImageFormat::Jpeg, img, 60);
+    const QImage back = DecodeJpeg(q60);
+    ASSERT_EQ(back.size(), img.size());
+    EXPECT_GT(Psnr(img, back), 32.0);
+
+    const QByteArray q10 = Encode(ImageFormat::Jpeg, PatternImage(64, 64), 10);
+    const QByteArray q95 = Encode(ImageFormat::Jpeg, PatternImage(64, 64), 95);
+    EXPECT_LT(q10.size(), q95.size());
+    EXPECT_GT(Psnr(PatternImage(64, 64), DecodeJpeg(q95)),
+              Psnr(PatternImage(64, 64), DecodeJpeg(q10)));
+
+    const QImage one = DecodeJpeg(Encode(ImageFormat::Jpeg, PatternImage(1, 1), 100));
+    ASSERT_EQ(one.size(), QSize(1, 1));
+}
+
+TEST(EncodeJpeg, RefusesQualityOutsideOneToHundred) {
+    for (int q : {0, 101, -1}) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_FALSE(EncodeJpeg(PatternImage(8, 8), q, buffer).ok()) << q;
+        EXPECT_TRUE(buffer.data().isEmpty());
+    }
+}
+
+TEST(EncodeGif, DecodesBackWithAtMost256ColoursAndClosePixels) {
+    const QImage img = Ramps(203, 101);
+    const testing::DecodedGif gif = DecodeGif(Encode(ImageFormat::Gif, img));
+    ASSERT_FALSE(gif.image.isNull());
+    EXPECT_EQ(gif.frames, 1);
+    EXPECT_EQ(gif.image.size(), img.size());
+    EXPECT_GE(gif.paletteSize, 2);
+    EXPECT_LE(gif.paletteSize, 256);
+    EXPECT_GT(Psnr(img, gif.image), 30.0);
+}
+
+TEST(EncodeGif, KeepsAFewColoursExactly) {
+    QImage img(31, 17, QImage::Format_RGB32);
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 128, 255), qRgb(10, 20, 30),
+                            qRgb(250, 250, 250)};
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, colours[(x / 3 + y) % 4]);
+    const testing::DecodedGif gif = DecodeGif(Encode(ImageFormat::Gif, img));
+    ASSERT_EQ(gif.image.size(), img.size());
+    EXPECT_EQ(gif.image, img);
+
+    const QImage one = PatternImage(1, 1);
+    EXPECT_EQ(DecodeGif(Encode(ImageFormat::Gif, one)).image, one);
+}
+
+TEST(Encoders, RefuseAnEmptyPictureAndAFailingDevice) {
+    for (const ImageFormat f : {ImageFormat::Bmp, ImageFormat::Jpeg, ImageFormat::Gif}) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        const QImage empty;
+        ExportResult r = f == ImageFormat::Bmp    ? EncodeBmp(empty, buffer)
+                         : f == ImageFormat::Jpeg ? EncodeJpeg(empty, 60, buffer)
+                                                  : EncodeGif(empty, buffer);
+        EXPECT_FALSE(r.ok());
+        EXPECT_FALSE(r.error().empty());
+
+        QByteArray bytes("x");
+        QBuffer readOnly(&bytes);
+        readOnly.open(QIODevice::ReadOnly);  // every write fails
+        const QImage img = PatternImage(16, 16);
+        r = f == ImageFormat::Bmp    ? EncodeBmp(img, readOnly)
+            : f == ImageFormat::Jpeg ? EncodeJpeg(img, 60, readOnly)
+                                     : EncodeGif(img, readOnly);
+        EXPECT_FALSE(r.ok());
+    }
+}
+
+TEST(SaveImage, WritesTheFileOrLeavesTheTargetAsItWas) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QImage img = PatternImage(20, 10);
+
+    const QString bmp = dir.filePath("a.bmp");
+    ASSERT_TRUE(SaveImage(bmp, ImageFormat::Bmp, img, 60).ok());
+    EXPECT_EQ(QImage(bmp).convertToFormat(QImage::Format_RGB32), img);
+
+    // A failed encode over an existing file keeps the old file, byte for byte.
+    const QByteArray before = ReadWholeFile(bmp);
+    EXPECT_FALSE(SaveImage(bmp, ImageFormat::Bmp, QImage(), 60).ok());
+    EXPECT_EQ(ReadWholeFile(bmp), before);
+    EXPECT_FALSE(SaveImage(bmp, ImageFormat::Jpeg, img, 0).ok());
+    EXPECT_EQ(ReadWholeFile(bmp), before);
+
+    // A missing folder: nothing appears, and no temporary file is left behind either.
+    const QString missing = dir.filePath("no/such/folder/b.gif");
+    const ExportResult r = SaveImage(missing, ImageFormat::Gif, img, 60);
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.bmp"});
+
+    // A name without extension is written as given.
+    const QString plain = dir.filePath("noext");
+    ASSERT_TRUE(SaveImage(plain, ImageFormat::Jpeg, img, 60).ok());
+    EXPECT_EQ(DecodeJpeg(ReadWholeFile(plain)).size(), img.size());
+}
+
+TEST(ImagelibUtil, ConvertsBmpFilesToJpegAndGif) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QImage img = Ramps(64, 48);
+    const QString source = dir.filePath("in.bmp");
+    ASSERT_TRUE(SaveImage(source, ImageFormat::Bmp, img, 60).ok());
+
+    const QString jpg = dir.filePath("out.jpg");
+    EXPECT_TRUE(ConvertBmpToJpeg(jpg, source, 80, 0));
+    const QImage jpegBack = DecodeJpeg(ReadWholeFile(jpg));
+    ASSERT_EQ(jpegBack.size(), img.size());
+    EXPECT_GT(Psnr(img, jpegBack), 32.0);
+
+    const QString gif = dir.filePath("out.gif");
+    EXPECT_TRUE(ConvertBmpToGif(gif, source, 0));
+    const testing::DecodedGif gifBack = DecodeGif(ReadWholeFile(gif));
+    ASSERT_EQ(gifBack.image.size(), img.size());
+    EXPECT_LE(gifBack.paletteSize, 256);
+
+    // No source, or a target that cannot be written: false, and no file.
+    EXPECT_FALSE(ConvertBmpToJpeg(dir.filePath("x.jpg"), dir.filePath("none.bmp"), 60, 0));
+    EXPECT_FALSE(ConvertBmpToGif(dir.filePath("x.gif"), dir.filePath("none.bmp"), 0));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("x.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("x.gif")));
+    EXPECT_FALSE(ConvertBmpToJpeg(dir.filePath("no/x.jpg"), source, 60, 0));
+    EXPECT_FALSE(ConvertBmpToJpeg(dir.filePath("y.jpg"), source, 101, 0));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("y.jpg")));
+}
+
+}  // namespace
+}  // namespace trimlet
