@@ -1,0 +1,203 @@
+#include "settings/inifile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <optional>
+#include <vector>
+
+namespace trimlet {
+namespace {
+
+// The file cut into lines, without their line ends, and how to put it back together.
+struct IniText {
+    std::vector<QByteArray> lines;
+    QByteArray lineEnd = "\n";
+};
+
+IniText SplitLines(const QByteArray& data) {
+    IniText text;
+    if (data.contains("\r\n")) text.lineEnd = "\r\n";
+    qsizetype start = 0;
+    while (start < data.size()) {
+        qsizetype end = data.indexOf('\n', start);
+        if (end < 0) end = data.size();
+        QByteArray line = data.mid(start, end - start);
+        if (line.endsWith('\r')) line.chop(1);
+        text.lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return text;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+QByteArray TrimBlanks(QByteArray s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.mid(b, e - b);
+}
+
+bool SameName(const QByteArray& stored, const QString& wanted) {
+    return QString::fromUtf8(stored).compare(wanted.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+// What one line of the file is.
+struct LineKind {
+    enum Kind { Other, Section, Key } kind = Other;
+    QByteArray name;   // section or key name, trimmed
+    QByteArray value;  // a key's value, trimmed
+};
+
+LineKind Classify(const QByteArray& raw, bool firstLine) {
+    QByteArray line = raw;
+    if (firstLine && line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);  // UTF-8 mark
+    line = TrimBlanks(line);
+    LineKind k;
+    if (line.isEmpty() || line.startsWith(';') || line.startsWith('#')) return k;
+    if (line.startsWith('[')) {
+        qsizetype close = line.indexOf(']');
+        if (close < 0) close = line.size();
+        k.kind = LineKind::Section;
+        k.name = TrimBlanks(line.mid(1, close - 1));
+        return k;
+    }
+    k.kind = LineKind::Key;
+    const qsizetype eq = line.indexOf('=');
+    if (eq < 0) {
+        k.name = line;  // a bare key stands for an empty value
+    } else {
+        k.name = TrimBlanks(line.left(eq));
+        k.value = TrimBlanks(line.mid(eq + 1));
+    }
+    return k;
+}
+
+// The first section with the given name: the index of its header line and the index
+// one past its last line.
+struct SectionSpan {
+    std::size_t header = 0;
+    std::size_t end = 0;
+};
+
+std::optional<SectionSpan> FindSection(const IniText& text, const QString& section) {
+    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+        const LineKind k = Classify(text.lines[i], i == 0);
+        if (k.kind != LineKind::Section || !SameName(k.name, section)) continue;
+        std::size_t end = i + 1;
+        while (end < text.lines.size() &&
+               Classify(text.lines[end], false).kind != LineKind::Section)
+            ++end;
+        return SectionSpan{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> FindKey(const IniText& text, const SectionSpan& span,
+                                   const QString& key) {
+    for (std::size_t i = span.header + 1; i < span.end; ++i) {
+        const LineKind k = Classify(text.lines[i], false);
+        if (k.kind == LineKind::Key && SameName(k.name, key)) return i;
+    }
+    return std::nullopt;
+}
+
+// The first 1023 bytes, without a character cut in two at the end.
+QString CutToLimit(const QByteArray& utf8) {
+    if (utf8.size() <= kIniValueMaxBytes) return QString::fromUtf8(utf8);
+    qsizetype n = kIniValueMaxBytes;
+    // Back off over continuation bytes (10xxxxxx) to the start of the cut character.
+    while (n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) --n;
+    return QString::fromUtf8(utf8.left(n));
+}
+
+bool HasLineBreak(const QString& s) {
+    return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
+}
+
+}  // namespace
+
+QString ReadIniValue(const QString& section, const QString& key, const QString& defaultValue,
+                     const QString& path) {
+    const QString fallback = CutToLimit(defaultValue.toUtf8());
+    if (path.isEmpty()) return fallback;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return fallback;
+    const IniText text = SplitLines(file.readAll());
+    const std::optional<SectionSpan> span = FindSection(text, section);
+    if (!span) return fallback;
+    const std::optional<std::size_t> line = FindKey(text, *span, key);
+    if (!line) return fallback;
+    return CutToLimit(Classify(text.lines[*line], false).value);
+}
+
+bool WriteIniValue(const QString& section, const QString& key, const QString& value,
+                   const QString& path) {
+    if (path.isEmpty() || section.trimmed().isEmpty() || key.trimmed().isEmpty()) return false;
+    // A line break or an "=" in a name, or a line break in the value, would make lines
+    // that read back as something else.
+    if (HasLineBreak(section) || section.contains(QLatin1Char(']')) || HasLineBreak(key) ||
+        key.contains(QLatin1Char('=')) || HasLineBreak(value))
+        return false;
+
+    IniText text;
+    QFile existing(path);
+    if (existing.exists()) {
+        // A file that is there but cannot be read is left alone rather than replaced by
+        // one holding only this value.
+        if (!existing.open(QIODevice::ReadOnly)) return false;
+        text = SplitLines(existing.readAll());
+        existing.close();
+    }
+
+    const QByteArray entry = key.trimmed().toUtf8() + '=' + value.toUtf8();
+    if (const std::optional<SectionSpan> span = FindSection(text, section)) {
+        if (const std::optional<std::size_t> line = FindKey(text, *span, key)) {
+            text.lines[*line] = entry;
+        } else {
+            // After the section's last non-blank line, so a blank line that separates it
+            // from the next section stays where it is.
+            std::size_t at = span->end;
+            while (at > span->header + 1 && TrimBlanks(text.lines[at - 1]).isEmpty()) --at;
+            text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
+        }
+    } else {
+        text.lines.push_back('[' + section.trimmed().toUtf8() + ']');
+        text.lines.push_back(entry);
+    }
+
+    QByteArray data;
+    for (const QByteArray& line : text.lines) data += line + text.lineEnd;
+
+    const QFileInfo info(path);
+    if (!info.absoluteDir().exists() && !QDir().mkpath(info.absolutePath())) return false;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+    if (out.write(data) != data.size()) {
+        out.cancelWriting();
+        (void)out.commit();
+        return false;
+    }
+    return out.commit();
+}
+
+QString SettingsFilePath(const QString& executableFolder, const QString& userConfigFolder) {
+    const QFileInfo folder(executableFolder);
+    const QString name = QString::fromLatin1(kSettingsFileName);
+    if (!executableFolder.isEmpty() && folder.isDir() && folder.isWritable())
+        return QDir(executableFolder).filePath(name);
+    if (userConfigFolder.isEmpty()) return QString();
+    return QDir(userConfigFolder).filePath(name);
+}
+
+QString SettingsFilePath() {
+    return SettingsFilePath(QCoreApplication::applicationDirPath(),
+                            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+}  // namespace trimlet

@@ -1,0 +1,111 @@
+#include "settings/windowplacement.h"
+
+#include <cmath>
+#include <optional>
+
+#include "common/numtext.h"
+#include "settings/inifile.h"
+
+namespace trimlet {
+namespace {
+
+const QString kSection = QStringLiteral("Window");
+
+QString NumberText(double value) { return QString::fromStdString(GeneralNumberText(value)); }
+QString NumberText(float value) { return QString::fromStdString(GeneralNumberText(value)); }
+
+// A stored coordinate in twips, reduced to single precision; empty when it does not
+// fit a 32-bit integer (the window could not take it).
+std::optional<float> StoredTwips(const QString& path, const char* key, std::int32_t fallback) {
+    const QString text =
+        ReadIniValue(kSection, QString::fromLatin1(key), NumberText(double(fallback)), path);
+    const double value = Val(text.toStdString());
+    if (!std::isfinite(value) || !RoundToInt32(value)) return std::nullopt;
+    const float reduced = static_cast<float>(value);
+    if (!RoundToInt32(reduced)) return std::nullopt;  // rounded up past the 32-bit range
+    return reduced;
+}
+
+WindowShowState StoredState(const QString& path) {
+    const QString text =
+        ReadIniValue(kSection, QStringLiteral("WindowState"), QStringLiteral("0"), path);
+    const std::optional<std::int16_t> state = RoundToInt16(Val(text.toStdString()));
+    if (!state || *state < 0 || *state > 2) return WindowShowState::Normal;
+    return static_cast<WindowShowState>(*state);
+}
+
+bool OnSomeScreen(const QRect& rect, const std::vector<QRect>& screens) {
+    for (const QRect& s : screens)
+        if (s.intersects(rect)) return true;
+    return false;
+}
+
+}  // namespace
+
+void WindowPlacement::LoadWindowPlacement(PlacementWindow& window, const QString& path,
+                                          std::int32_t defaultLeft, std::int32_t defaultTop,
+                                          std::int32_t defaultWidth, std::int32_t defaultHeight) {
+    const float left = StoredTwips(path, "Left", defaultLeft).value_or(float(defaultLeft));
+    const float top = StoredTwips(path, "Top", defaultTop).value_or(float(defaultTop));
+    const QSize minimum = window.minimumSize();
+    const auto sized = [&](std::optional<float> v, std::int32_t fallback, int least) {
+        // Narrower than the window may be made (an empty or broken entry reads as 0).
+        if (!v || *v < float(least)) return float(fallback);
+        return *v;
+    };
+    const float width =
+        sized(StoredTwips(path, "Width", defaultWidth), defaultWidth, minimum.width());
+    const float height =
+        sized(StoredTwips(path, "Height", defaultHeight), defaultHeight, minimum.height());
+    const WindowShowState state = StoredState(path);
+
+    float placedLeft = left;
+    float placedTop = top;
+    const std::vector<QRect> screens = window.screens();
+    const QRect rect(RoundClampInt32(left), RoundClampInt32(top), RoundClampInt32(width),
+                     RoundClampInt32(height));
+    if (!screens.empty() && !OnSomeScreen(rect, screens)) {
+        // A monitor that is gone: bring the window to where the user can reach it.
+        placedLeft = float(screens.front().left());
+        placedTop = float(screens.front().top());
+    }
+
+    window.setLeft(placedLeft);
+    window.setTop(placedTop);
+    window.setWidth(width);
+    window.setHeight(height);
+    window.setState(state);
+
+    // Whatever the state: the rectangle underneath a maximised window.
+    normal_ = {RoundClampInt32(window.left()), RoundClampInt32(window.top()),
+               RoundClampInt32(window.width()), RoundClampInt32(window.height())};
+}
+
+void WindowPlacement::SaveWindowPlacement(const PlacementWindow& window,
+                                          const QString& path) const {
+    if (window.state() != WindowShowState::Normal) {
+        WriteIniValue(kSection, QStringLiteral("Left"), NumberText(double(normal_.left)), path);
+        WriteIniValue(kSection, QStringLiteral("Top"), NumberText(double(normal_.top)), path);
+        WriteIniValue(kSection, QStringLiteral("Width"), NumberText(double(normal_.width)), path);
+        WriteIniValue(kSection, QStringLiteral("Height"), NumberText(double(normal_.height)), path);
+    } else {
+        WriteIniValue(kSection, QStringLiteral("Left"), NumberText(window.left()), path);
+        WriteIniValue(kSection, QStringLiteral("Top"), NumberText(window.top()), path);
+        WriteIniValue(kSection, QStringLiteral("Width"), NumberText(window.width()), path);
+        WriteIniValue(kSection, QStringLiteral("Height"), NumberText(window.height()), path);
+    }
+    // A minimised window comes back normal: the program never starts minimised by itself.
+    const WindowShowState state = window.state();
+    WriteIniValue(kSection, QStringLiteral("WindowState"),
+                  state == WindowShowState::Minimised ? QStringLiteral("0")
+                                                      : NumberText(double(static_cast<int>(state))),
+                  path);
+}
+
+void WindowPlacement::RememberNormalPlacement(const PlacementWindow& window) {
+    if (window.state() != WindowShowState::Normal) return;
+    normal_ = {RoundClampInt32(window.left()), RoundClampInt32(window.top()),
+               RoundClampInt32(window.width()), RoundClampInt32(window.height())};
+}
+
+}  // namespace trimlet
