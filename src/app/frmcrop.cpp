@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "acquisition/capturewait.h"
 #include "acquisition/clipboardload.h"
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
@@ -39,6 +40,7 @@ frmCrop::frmCrop(CropServices services, QWidget* parent)
     setWindowTitle(QStringLiteral("トリムレット"));
     BuildControls();
     BuildMenu();
+    InstallQualityCheck();
     view_.hs.setChangeHandler([this] { HS_Change(); });
     view_.vs.setChangeHandler([this] { VS_Change(); });
     resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
@@ -140,8 +142,8 @@ void frmCrop::BuildMenu() {
 }
 
 void frmCrop::SetCaptureWait(int milliseconds) {
-    const std::array<int, 4> values = {500, 1000, 2000, 3000};
-    for (std::size_t i = 0; i < 4; ++i) mnWait_[i]->setChecked(values[i] == milliseconds);
+    for (std::size_t i = 0; i < mnWait_.size(); ++i)
+        mnWait_[i]->setChecked(kCaptureWaits[i] == milliseconds);
     captureWait_ = milliseconds;
 }
 

@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include "platform/screengrab.h"
+#include "platform/screengrab_portal.h"
 
 namespace trimlet {
 namespace {
@@ -36,7 +37,23 @@ public:
 
 }  // namespace
 
+namespace {
+
+// A grabber for a window system that offers no way to read the screen: the load then
+// goes on with an empty picture.
+class NoScreenGrabber final : public ScreenGrabber {
+public:
+    QImage grabDesktop() override { return {}; }
+};
+
+}  // namespace
+
 std::unique_ptr<ScreenGrabber> CreateScreenGrabber() {
+    // Wayland hands a client no other window's pixels; ask the desktop portal instead.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (PortalScreenGrabber::available()) return std::make_unique<PortalScreenGrabber>();
+        return std::make_unique<NoScreenGrabber>();
+    }
     return std::make_unique<QtScreenGrabber>();
 }
 

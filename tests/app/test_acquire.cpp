@@ -1,0 +1,172 @@
+// Capture, the wait menu, dropped files and the command-line file on the real main
+// window (offscreen), with recording stand-ins for the clipboard and the screen.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include "app/frmcrop.h"
+#include "support/fakes.h"
+
+namespace trimlet {
+namespace {
+
+using testing::FakeClipboard;
+using testing::PatternImage;
+
+// Notes what happened in which order, and whether the window was visible at the grab.
+struct Journal {
+    std::vector<std::string> steps;
+};
+
+class JournalGrabber final : public ScreenGrabber {
+public:
+    JournalGrabber(Journal& j, QImage screen) : journal_(j), screen_(std::move(screen)) {}
+    QWidget* window = nullptr;
+    QImage grabDesktop() override {
+        journal_.steps.push_back(window && window->isVisible() ? "grab (window visible)"
+                                                               : "grab");
+        return screen_;
+    }
+
+private:
+    Journal& journal_;
+    QImage screen_;
+};
+
+class AcquireTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakeClipboard clipboard;
+    Journal journal;
+    JournalGrabber grabber{journal, PatternImage(1280, 1024)};
+    std::unique_ptr<frmCrop> window;
+
+    void create() {
+        CropServices s;
+        s.clipboard = &clipboard;
+        s.grabber = &grabber;
+        s.sleep = [this](int ms) { journal.steps.push_back("sleep " + std::to_string(ms)); };
+        s.processEvents = [] { QCoreApplication::processEvents(); };
+        window = std::make_unique<frmCrop>(s);
+        grabber.window = window.get();
+    }
+    void start(const QString& commandLine = QString()) {
+        create();
+        window->Form_Load(commandLine);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    QString picture(const QString& name, QSize size) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(PatternImage(size.width(), size.height()).save(path));
+        return path;
+    }
+    void drop(QWidget* target, QMimeData* data) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropEvent(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &dropEvent);
+    }
+    static QMimeData* files(const QStringList& paths) {
+        auto* data = new QMimeData;
+        QList<QUrl> urls;
+        for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+        data->setUrls(urls);
+        return data;
+    }
+};
+
+TEST_F(AcquireTest, CaptureHidesWaitsGrabsShowsAndSelectsTheScreen) {
+    clipboard.image = PatternImage(50, 40);
+    start();
+    window->mnWait3000_Click();
+    journal.steps.clear();
+    window->cmdCap()->click();
+    EXPECT_EQ(journal.steps, (std::vector<std::string>{"sleep 3000", "grab"}));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(1280,1024) W=1280 H=1024");
+    EXPECT_EQ(clipboard.image->size(), QSize(1280, 1024));  // the capture stays there
+}
+
+TEST_F(AcquireTest, WaitMenuKeepsExactlyOneItemChecked) {
+    clipboard.image = PatternImage(5, 5);
+    start();
+    EXPECT_EQ(window->captureWait(), 1000);
+    const int waits[] = {500, 1000, 2000, 3000};
+    for (int i : {0, 3, 3, 2, 1}) {
+        window->mnWait(i)->trigger();
+        EXPECT_EQ(window->captureWait(), waits[i]);
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(window->mnWait(j)->isChecked(), j == i) << i << j;
+    }
+}
+
+TEST_F(AcquireTest, DroppingFilesLoadsTheFirstOneOntoTheClipboardAndIntoTheView) {
+    clipboard.image = PatternImage(50, 40);
+    start();
+    const QStringList three = {picture("one.png", {120, 80}), picture("two.png", {30, 30}),
+                               picture("three.bmp", {10, 10})};
+    std::unique_ptr<QMimeData> data(files(three));
+    drop(window->picCropImg(), data.get());
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(120,80) W=120 H=80");
+    EXPECT_EQ(clipboard.image->size(), QSize(120, 80));
+    EXPECT_EQ(clipboard.writes, 1);
+    // The grey viewport takes drops too.
+    std::unique_ptr<QMimeData> second(files({three[1]}));
+    drop(window->picCrop(), second.get());
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(30,30) W=30 H=30");
+}
+
+TEST_F(AcquireTest, DroppingTextOrANonPictureChangesNothing) {
+    clipboard.image = PatternImage(50, 40);
+    start();
+    window->selection() = Selection{3, 3, 4, 4, 3, 3};
+    window->ShowSelection();
+    const QString title = window->windowTitle();
+
+    auto text = std::make_unique<QMimeData>();
+    text->setText(picture("looks-like-a-path.png", {9, 9}));  // text, not a file list
+    const QString notAPicture = dir.filePath("readme.png");
+    {
+        QFile f(notAPicture);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a picture");
+    }
+    std::unique_ptr<QMimeData> bogus(files({notAPicture, picture("second.png", {7, 7})}));
+    auto remote = std::make_unique<QMimeData>();
+    remote->setUrls({QUrl("https://example.invalid/pic.png")});
+    for (QMimeData* data : {text.get(), bogus.get(), remote.get()}) {
+        drop(window->picCropImg(), data);
+        EXPECT_EQ(window->windowTitle(), title);
+        EXPECT_EQ(clipboard.writes, 0);
+        EXPECT_EQ(window->picCropImg()->size(), QSize(50, 40));
+    }
+}
+
+TEST_F(AcquireTest, CommandLineFileIsShownAtStart) {
+    clipboard.image = PatternImage(50, 40);
+    start(picture("with blank.png", {64, 32}));
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(64,32) W=64 H=32");
+    EXPECT_EQ(clipboard.image->size(), QSize(64, 32));
+}
+
+TEST_F(AcquireTest, CommandLineThatIsNoSingleFileShowsTheClipboard) {
+    const QString a = picture("a.png", {64, 32});
+    for (const QString& line : {QLatin1Char('"') + a + QLatin1Char('"'), a + QLatin1Char(' ') + a,
+                                dir.filePath("missing.png")}) {
+        clipboard = FakeClipboard();
+        clipboard.image = PatternImage(50, 40);
+        start(line);
+        EXPECT_EQ(window->windowTitle(), "選択(1,1)-(50,40) W=50 H=40") << line.toStdString();
+        EXPECT_EQ(clipboard.writes, 0);
+    }
+}
+
+}  // namespace
+}  // namespace trimlet
