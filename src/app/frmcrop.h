@@ -117,6 +117,7 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    void InstallQualityCheck();  // cbJpg_Validate when the focus leaves cbJpg
     void SetCaptureWait(int milliseconds);
     void SendPrintScreenNow();
 

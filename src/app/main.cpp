@@ -3,7 +3,9 @@
 
 #include "app/frmcrop.h"
 #include "platform/clipboard.h"
+#include "platform/savedialog.h"
 #include "platform/screengrab.h"
+#include "platform/sound.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -11,10 +13,14 @@ int main(int argc, char* argv[]) {
 
     trimlet::QtClipboard clipboard;
     const std::unique_ptr<trimlet::ScreenGrabber> grabber = trimlet::CreateScreenGrabber();
+    const std::unique_ptr<trimlet::SoundPlayer> sound = trimlet::CreateSoundPlayer();
+    const std::unique_ptr<trimlet::SaveFileDialog> saveDialog = trimlet::CreateSaveFileDialog();
 
     trimlet::CropServices services;
     services.clipboard = &clipboard;
     services.grabber = grabber.get();
+    services.sound = sound.get();
+    services.saveDialog = saveDialog.get();
     services.sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); };
     services.processEvents = [] { QCoreApplication::processEvents(); };
 

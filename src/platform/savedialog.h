@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -15,5 +16,13 @@ public:
     virtual std::optional<QString> askFileName(QWidget* parent, const QString& filter,
                                                const QString& initialName) = 0;
 };
+
+// Qt's name filter for a filter in "description|pattern" form (pairs may repeat):
+// "BMPファイル (*.bmp)|*.bmp" becomes "BMPファイル (*.bmp)".
+QString ToQtNameFilter(const QString& filter);
+
+// The save dialog of QFileDialog: no default suffix, so a name typed without an
+// extension is used as typed.
+std::unique_ptr<SaveFileDialog> CreateSaveFileDialog();
 
 }  // namespace trimlet

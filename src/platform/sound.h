@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 namespace trimlet {
 
 enum class SystemSound {
@@ -13,5 +15,8 @@ public:
     virtual ~SoundPlayer() = default;
     virtual void play(SystemSound sound) = 0;
 };
+
+// The desktop's sounds through libcanberra ("dialog-information", "dialog-error").
+std::unique_ptr<SoundPlayer> CreateSoundPlayer();
 
 }  // namespace trimlet

@@ -1,0 +1,52 @@
+// The save dialog on QFileDialog.
+#include <QFileDialog>
+#include <QStringList>
+
+#include "platform/savedialog.h"
+
+namespace trimlet {
+
+QString ToQtNameFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses of each entry; a description
+        // that already ends with them is used as it stands.
+        const QString suffix = QStringLiteral("(") + patterns + QStringLiteral(")");
+        filters << (description.endsWith(suffix) ? description
+                                                 : description + QStringLiteral(" ") + suffix);
+    }
+    if (filters.isEmpty() && !filter.isEmpty()) filters << filter;
+    return filters.join(QStringLiteral(";;"));
+}
+
+namespace {
+
+class QtSaveFileDialog final : public SaveFileDialog {
+public:
+    std::optional<QString> askFileName(QWidget* parent, const QString& filter,
+                                       const QString& initialName) override {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilter(ToQtNameFilter(filter));
+        dialog.setDefaultSuffix(QString());  // a name without extension stays as typed
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        dialog.selectFile(initialName);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+        return files.front();
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SaveFileDialog> CreateSaveFileDialog() {
+    return std::make_unique<QtSaveFileDialog>();
+}
+
+}  // namespace trimlet

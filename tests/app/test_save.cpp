@@ -1,0 +1,283 @@
+// The save buttons and the quality box of the real main window, offscreen, with a
+// recording dialog and sound; and the Qt save dialog and the sound player themselves.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/frmcrop.h"
+#include "export/decode_util.h"
+#include "export/encoders.h"
+#include "platform/savedialog.h"
+#include "platform/sound.h"
+#include "support/fakes.h"
+
+namespace trimlet {
+namespace {
+
+using testing::DecodeGif;
+using testing::DecodeJpeg;
+using testing::FakeClipboard;
+using testing::FakeGrabber;
+using testing::FakeSaveDialog;
+using testing::FakeSound;
+using testing::PatternImage;
+using testing::ReadWholeFile;
+
+class SaveTest : public ::testing::Test {
+protected:
+    FakeClipboard clipboard;
+    FakeGrabber grabber;
+    FakeSaveDialog dialog;
+    FakeSound sound;
+    QTemporaryDir dir;
+    std::unique_ptr<frmCrop> window;
+
+    void start(const QImage& picture) {
+        ASSERT_TRUE(dir.isValid());
+        clipboard.image = picture;
+        CropServices s;
+        s.clipboard = &clipboard;
+        s.grabber = &grabber;
+        s.saveDialog = &dialog;
+        s.sound = &sound;
+        s.processEvents = [] {};
+        s.sleep = [](int) {};
+        window = std::make_unique<frmCrop>(s);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->cmdCBChk_Click();  // load the picture and select all of it
+    }
+    void select(int left, int top, int dx, int dy) {
+        Selection& s = window->selection();
+        s.selLeft = s.anchorX = left;
+        s.selTop = s.anchorY = top;
+        s.selDX = dx;
+        s.selDY = dy;
+        window->ShowSelection();
+    }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+};
+
+TEST_F(SaveTest, EachButtonAsksWithItsFilterAndNameAndCancelWritesNothing) {
+    start(PatternImage(50, 40));
+    const char* filters[] = {"BMPファイル (*.bmp)|*.bmp", "GIFファイル (*.gif)|*.gif",
+                             "JPGファイル (*.jpg)|*.jpg"};
+    const char* names[] = {"pic.bmp", "pic.gif", "pic.jpg"};
+    for (int i = 0; i < 3; ++i) {
+        dialog.answers.push_back(std::nullopt);  // cancel
+        QTest::mouseClick(window->cmdSave(i), Qt::LeftButton);
+        ASSERT_EQ(dialog.calls.size(), static_cast<std::size_t>(i + 1));
+        EXPECT_EQ(dialog.calls.back().filter, QString::fromUtf8(filters[i]));
+        EXPECT_EQ(dialog.calls.back().initialName, QString::fromUtf8(names[i]));
+    }
+    EXPECT_TRUE(sound.played.empty());
+    EXPECT_TRUE(files().isEmpty());
+    EXPECT_TRUE(QFileInfo(QCoreApplication::applicationDirPath() + "/temp.bmp").exists() == false);
+}
+
+TEST_F(SaveTest, BmpHoldsExactlyTheSelectedBlockNeverTheHighlight) {
+    const QImage picture = PatternImage(120, 90);
+    start(picture);
+    struct Case {
+        int left, top, dx, dy;
+        QRect block;
+    };
+    const Case cases[] = {
+        {11, 5, 9, 0, QRect(10, 4, 10, 1)},  // columns 11 to 20, row 5
+        {30, 20, 49, 39, QRect(29, 19, 50, 40)},
+        {7, 9, 0, 0, QRect(6, 8, 1, 1)},        // one pixel
+        {120, 90, 0, 0, QRect(119, 89, 1, 1)},  // the last pixel
+    };
+    for (const Case& c : cases) {
+        select(c.left, c.top, c.dx, c.dy);
+        const QString path = dir.filePath(QString("b%1_%2.bmp").arg(c.left).arg(c.top));
+        dialog.answers.push_back(path);
+        window->cmdSave(0)->click();
+        const QImage saved = QImage(path, "BMP").convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(saved, picture.copy(c.block)) << c.left << "," << c.top;
+    }
+    // Double click's action: the whole picture.
+    window->SelectWholePicture();
+    dialog.answers.push_back(dir.filePath("whole.bmp"));
+    window->cmdSave(0)->click();
+    EXPECT_EQ(QImage(dir.filePath("whole.bmp")).convertToFormat(QImage::Format_RGB32), picture);
+    EXPECT_EQ(sound.played,
+              std::vector<SystemSound>(std::size(cases) + 1, SystemSound::Information));
+    EXPECT_EQ(files().size(), static_cast<qsizetype>(std::size(cases) + 1));
+}
+
+TEST_F(SaveTest, OnePixelPictureAndAClickOnTheFirstPixel) {
+    start(PatternImage(1, 1));
+    dialog.answers.push_back(dir.filePath("one.bmp"));
+    window->cmdSave(0)->click();
+    EXPECT_EQ(QImage(dir.filePath("one.bmp")).convertToFormat(QImage::Format_RGB32),
+              PatternImage(1, 1));
+
+    // A click at pointer position 0, 0 leaves all numbers 0: the block starts one pixel
+    // outside the picture, which is saved as the view's grey.
+    select(0, 0, 0, 0);
+    dialog.answers.push_back(dir.filePath("corner.bmp"));
+    window->cmdSave(0)->click();
+    const QImage corner = QImage(dir.filePath("corner.bmp")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(corner.size(), QSize(1, 1));
+    EXPECT_EQ(corner.pixel(0, 0), qRgb(128, 128, 128));
+}
+
+TEST_F(SaveTest, JpegAndGifDecodeBackAndJpegUsesTheBoxsQuality) {
+    const QImage picture = PatternImage(80, 60);
+    start(picture);
+    select(5, 6, 39, 29);
+    window->cbJpg()->setEditText("61.5");
+    dialog.answers = {dir.filePath("pic.jpg"), dir.filePath("pic.gif"), dir.filePath("noext")};
+    window->cmdSave(2)->click();
+    window->cmdSave(1)->click();
+    window->cmdSave(2)->click();  // a name without extension is written as typed
+
+    const QByteArray jpeg = ReadWholeFile(dir.filePath("pic.jpg"));
+    EXPECT_EQ(DecodeJpeg(jpeg).size(), QSize(40, 30));
+    QBuffer expected;
+    expected.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(EncodeJpeg(picture.copy(4, 5, 40, 30), 62, expected).ok());
+    EXPECT_EQ(jpeg, expected.data());
+    EXPECT_EQ(window->cbJpg()->currentText(), "61.5");  // the save leaves the text alone
+
+    const testing::DecodedGif gif = DecodeGif(ReadWholeFile(dir.filePath("pic.gif")));
+    EXPECT_EQ(gif.image.size(), QSize(40, 30));
+    EXPECT_LE(gif.paletteSize, 256);
+    EXPECT_EQ(DecodeJpeg(ReadWholeFile(dir.filePath("noext"))).size(), QSize(40, 30));
+    EXPECT_EQ(files(), (QStringList{"noext", "pic.gif", "pic.jpg"}));
+    EXPECT_EQ(sound.played, std::vector<SystemSound>(3, SystemSound::Information));
+}
+
+TEST_F(SaveTest, AFailedSavePlaysTheErrorSoundAndLeavesNoFile) {
+    start(PatternImage(30, 20));
+    QFile blocker(dir.filePath("afile"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString targets[] = {dir.filePath("missing/pic.bmp"), dir.filePath("afile/pic.gif"),
+                               dir.filePath("missing/pic.jpg")};
+    for (int i = 0; i < 3; ++i) {
+        sound.played.clear();
+        dialog.answers.push_back(targets[i]);
+        window->cmdSave(i)->click();
+        EXPECT_EQ(sound.played, std::vector{SystemSound::Error}) << i;
+        EXPECT_FALSE(QFileInfo::exists(targets[i]));
+    }
+    EXPECT_EQ(files(), QStringList{"afile"});
+}
+
+struct ValidateCase {
+    const char* text;
+    bool staysInBox;
+    const char* after;
+};
+const ValidateCase kValidateTable[] = {
+    {"80", false, "80"},     {"150", false, "100"}, {"-3", false, "1"},
+    {"60.5", false, "60.5"}, {"060", true, "060"},  {"0.5", true, "1"},
+    {"abc", true, "1"},      {"", true, "1"},       {"150abc", true, "100"},
+};
+
+TEST_F(SaveTest, TheQualityBoxCheckRunsWhenTheFocusLeavesIt) {
+    start(PatternImage(20, 20));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QComboBox* box = window->cbJpg();
+    for (const ValidateCase& c : kValidateTable) {
+        box->setFocus(Qt::MouseFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(box->hasFocus()) << c.text;
+        box->setEditText(QString::fromUtf8(c.text));
+        window->cmdCBChk()->setFocus(Qt::TabFocusReason);  // another control takes it
+        QCoreApplication::processEvents();
+        EXPECT_EQ(box->hasFocus(), c.staysInBox) << "text \"" << c.text << "\"";
+        EXPECT_EQ(box->currentText(), QString::fromUtf8(c.after)) << "text \"" << c.text << "\"";
+    }
+    // Another window taking the focus is not leaving for a control of this one.
+    box->setFocus(Qt::MouseFocusReason);
+    box->setEditText("abc");
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(box->currentText(), "abc");
+}
+
+TEST_F(SaveTest, ValidateCalledDirectlyFollowsTheSameTable) {
+    start(PatternImage(4, 4));
+    for (const ValidateCase& c : kValidateTable) {
+        window->cbJpg()->setEditText(QString::fromUtf8(c.text));
+        EXPECT_EQ(window->cbJpg_Validate(), c.staysInBox) << c.text;
+        EXPECT_EQ(window->cbJpg()->currentText(), QString::fromUtf8(c.after)) << c.text;
+    }
+}
+
+TEST(QtSaveDialog, ConvertsTheFilterAndAsksWithTheInitialName) {
+    EXPECT_EQ(ToQtNameFilter(QString::fromUtf8("BMPファイル (*.bmp)|*.bmp")),
+              QString::fromUtf8("BMPファイル (*.bmp)"));
+    EXPECT_EQ(ToQtNameFilter("Pictures|*.png;*.jpg"), "Pictures (*.png *.jpg)");
+    EXPECT_EQ(ToQtNameFilter("A (*.a)|*.a|B|*.b"), "A (*.a);;B (*.b)");
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::unique_ptr<SaveFileDialog> saver = CreateSaveFileDialog();
+    struct Seen {
+        QStringList filters;
+        QString suffix;
+        bool confirmsOverwrite = false;
+        bool saving = false;
+        QString typed;
+    } seen;
+    const auto answer = [&](const QString& path) {
+        QTimer::singleShot(0, [&seen, path] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!d) return;
+            seen.filters = d->nameFilters();
+            seen.suffix = d->defaultSuffix();
+            seen.confirmsOverwrite = !d->testOption(QFileDialog::DontConfirmOverwrite);
+            seen.saving = d->acceptMode() == QFileDialog::AcceptSave;
+            seen.typed = d->selectedFiles().value(0);
+            if (path.isEmpty()) {
+                d->reject();
+            } else {
+                d->selectFile(path);
+                static_cast<QDialog*>(d)->accept();  // public there
+            }
+        });
+    };
+    answer(QString());
+    EXPECT_FALSE(
+        saver->askFileName(nullptr, QString::fromUtf8("GIFファイル (*.gif)|*.gif"), "pic.gif"));
+    EXPECT_EQ(seen.filters, QStringList{QString::fromUtf8("GIFファイル (*.gif)")});
+    EXPECT_TRUE(seen.suffix.isEmpty());
+    EXPECT_TRUE(seen.confirmsOverwrite);
+    EXPECT_TRUE(seen.saving);
+    EXPECT_EQ(QFileInfo(seen.typed).fileName(), "pic.gif");
+
+    const QString plain = dir.filePath("typed");
+    answer(plain);
+    EXPECT_EQ(
+        saver->askFileName(nullptr, QString::fromUtf8("JPGファイル (*.jpg)|*.jpg"), "pic.jpg"),
+        std::optional<QString>(plain));
+}
+
+TEST(CanberraSound, PlaysWithoutFailingWhereverItRuns) {
+    const std::unique_ptr<SoundPlayer> player = CreateSoundPlayer();
+    ASSERT_NE(player, nullptr);
+    // With or without a sound server these return; a second call reuses the context.
+    player->play(SystemSound::Information);
+    player->play(SystemSound::Error);
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace trimlet
