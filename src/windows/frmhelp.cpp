@@ -1,0 +1,141 @@
+#include "windows/frmhelp.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace trimlet {
+namespace {
+
+QGroupBox* Frame(QWidget* parent, const char* name, const QString& caption, const QRect& r) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QString::fromLatin1(name));
+    frame->setFont(EmphasisFont(9.75));
+    frame->setGeometry(r);
+    return frame;
+}
+
+// A label that wraps its text inside its own box, from the top left, as designed.
+QLabel* Label(QWidget* parent, const char* name, const QString& text, const QRect& r) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(PlainFont());
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(r);
+    return label;
+}
+
+// A look-alike of a main window button: it can be pressed and does nothing.
+QPushButton* Copy(QWidget* parent, const char* name, const QString& caption, const QRect& r) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(PlainFont());
+    button->setAutoDefault(false);
+    button->setGeometry(r);
+    return button;
+}
+
+}  // namespace
+
+frmHelp::frmHelp(QWidget* parent)
+    : AuxWindow(parent, QStringLiteral("つかいかた"), Twips(0, 0, 4500, 7920).size()) {
+    setObjectName(QStringLiteral("frmHelp"));
+
+    // Buttons.
+    QGroupBox* frButton =
+        Frame(this, "frButton", QStringLiteral("ボタン関係"), Twips(120, 120, 4215, 3135));
+    QPushButton* bmp =
+        Copy(frButton, "cmdSave_0", QStringLiteral("BMP"), Twips(120, 240, 615, 375));
+    Label(frButton, "lblBMP",
+          QStringLiteral("選択範囲をBMPファイルで保存。ファイルサイズは大きいが画質は劣化しない。"),
+          Twips(840, 240, 3135, 375));
+    QPushButton* gif =
+        Copy(frButton, "cmdSave_1", QStringLiteral("GIF"), Twips(120, 720, 615, 375));
+    Label(frButton, "lblGIF",
+          QStringLiteral("選択範囲を256色GIFファイルで保存。　色数は少ないがにじまない。"),
+          Twips(840, 720, 3135, 375));
+    QPushButton* jpg =
+        Copy(frButton, "cmdSave_2", QStringLiteral("JPG"), Twips(120, 1200, 615, 375));
+    Label(frButton, "lblJPG",
+          QStringLiteral("選択範囲をJPEGファイルで保存。　　　　ベタ塗りの部分がにじむ。"),
+          Twips(840, 1200, 3135, 375));
+    auto* cbJpg = new QComboBox(frButton);
+    cbJpg->setObjectName(QStringLiteral("cbJpg"));
+    cbJpg->setFont(PlainFont());
+    cbJpg->setEditable(true);
+    cbJpg->setInsertPolicy(QComboBox::NoInsert);
+    cbJpg->addItems({QStringLiteral("10"), QStringLiteral("30"), QStringLiteral("60"),
+                     QStringLiteral("70"), QStringLiteral("80"), QStringLiteral("100")});
+    cbJpg->setCurrentIndex(-1);
+    cbJpg->setEditText(QStringLiteral("60"));
+    cbJpg->setGeometry(Twips(120, 1710, 675, 300));
+    Label(frButton, "lblPercent", QStringLiteral("%"), Twips(840, 1800, 180, 255));
+    Label(frButton, "lblJPG2",
+          QStringLiteral("上のJPEGファイルの画質を指定。100に近いほど高画質でファイルサイズ大。"),
+          Twips(1080, 1680, 3015, 375));
+    QPushButton* cap =
+        Copy(frButton, "cmdCap", QStringLiteral("画面ｷｬﾌﾟﾁｬ"), Twips(120, 2160, 1095, 375));
+    Label(frButton, "lblCapture",
+          QStringLiteral("このソフトのウィンドウを隠して、画面をキャプチャする。"),
+          Twips(1320, 2160, 2415, 375));
+    QPushButton* reload =
+        Copy(frButton, "cmdCBChk", QStringLiteral("再読込"), Twips(120, 2640, 1095, 375));
+    Label(frButton, "lblCBChk", QStringLiteral("現在クリップボードにある画像を再読み込みする。"),
+          Twips(1320, 2640, 2415, 375));
+
+    // Mouse and keys: an action column and an effect column.
+    QGroupBox* frOperation =
+        Frame(this, "frOperation", QStringLiteral("操作関係"), Twips(120, 3360, 4215, 2775));
+    struct Row {
+        int top;
+        const char* actionName;
+        const char* action;
+        const char* effectName;
+        const char* effect;
+    };
+    const Row rows[] = {
+        {360, "Label2", "左クリック", "Label1", "選択解除"},
+        {600, "Label4", "左ドラッグ", "Label3", "選択"},
+        {840, "Label6", "右ドラッグ", "Label5", "選択範囲の移動"},
+        {1200, "Label7", "方向キー", "Label8", "選択範囲の移動"},
+        {1440, "Label9", "CTRL+方向キー", "Label10", "選択範囲の変更"},
+    };
+    for (const Row& r : rows) {
+        Label(frOperation, r.actionName, QString::fromUtf8(r.action), Twips(240, r.top, 1935, 255));
+        Label(frOperation, r.effectName, QString::fromUtf8(r.effect),
+              Twips(2280, r.top, 1815, 255));
+    }
+    Label(frOperation, "Label11",
+          QStringLiteral("SHIFTを方向キー操作時に押していると、10ピクセルずつ移動・変更する。"),
+          Twips(240, 1800, 3135, 375));
+    Label(frOperation, "Label12",
+          QStringLiteral(
+              "ALTを方向キー操作時に押していると、選択範囲にあわせて画面がスクロールする。"),
+          Twips(240, 2280, 3375, 375));
+
+    // Drag and drop.
+    QGroupBox* frDragDrop = Frame(this, "frDragDrop", QStringLiteral("ドラッグ＆ドロップ関係"),
+                                  Twips(120, 6240, 4215, 1095));
+    Label(frDragDrop, "Label14",
+          QStringLiteral("トリムレットのアイコンに画像ファイルをドロップすると、ソフトとクリップボ"
+                         "ードに画像を読み込む。"),
+          Twips(240, 240, 3735, 375));
+    Label(frDragDrop, "Label13", QStringLiteral("トリムレットの画像表示部分にもドロップ可能。"),
+          Twips(240, 720, 3735, 255));
+
+    // The one working control. Escape closes the window as well (the dialog's cancel).
+    cmdClose_ = Copy(this, "cmdClose", QStringLiteral("とじる"), Twips(1440, 7440, 1575, 375));
+    connect(cmdClose_, &QPushButton::clicked, this, &frmHelp::cmdClose_Click);
+
+    QWidget::setTabOrder(reload, cap);
+    QWidget::setTabOrder(cap, cbJpg);
+    QWidget::setTabOrder(cbJpg, jpg);
+    QWidget::setTabOrder(jpg, gif);
+    QWidget::setTabOrder(gif, bmp);
+    QWidget::setTabOrder(bmp, cmdClose_);
+    reload->setFocus();
+}
+
+}  // namespace trimlet
