@@ -159,9 +159,10 @@ TEST_F(FrmCropTest, ScrollBarsFollowThePictureAndMoveItLive) {
 }
 
 TEST_F(FrmCropTest, ResizingTheWindowRecomputesTheRanges) {
-    start(PatternImage(1000, 800));
-    setClient(QSize(1016, 848));  // viewport 1000 x 800: the picture fits exactly
-    EXPECT_EQ(window->picCrop()->size(), QSize(1000, 800));
+    start(PatternImage(500, 400));
+    EXPECT_TRUE(window->HS()->isEnabled());
+    setClient(QSize(516, 448));  // viewport 500 x 400: the picture fits exactly
+    EXPECT_EQ(window->picCrop()->size(), QSize(500, 400));
     EXPECT_FALSE(window->HS()->isEnabled());
     EXPECT_FALSE(window->VS()->isEnabled());
     EXPECT_EQ(window->view().hs.max(), 0);

@@ -54,3 +54,15 @@ wait_caption() {
     done
     fail "caption is '$name', expected '$expected'"
 }
+
+# The row, in window $1's coordinates, where the picture's top edge lies: the first
+# row whose pixel in column 2 has the colour $2 ("r,g,b"; the picture is shown
+# highlighted, so that is the picture's colour XOR 192,255,255). The button strip's
+# middle is 16 rows above it, whatever the menu bar's height.
+picture_top() {
+    local row
+    import -window "$1" "$E2E_TMP/window.png" || return 1
+    row=$(convert "$E2E_TMP/window.png" -crop 1x10000+2+0 +repage -depth 8 txt:- |
+        grep -m1 "srgb($2)" | cut -d, -f2 | cut -d: -f1)
+    [ -n "$row" ] && echo "$row"
+}

@@ -19,8 +19,10 @@ eval "$(xdotool getwindowgeometry --shell "$id")"
 app_x=$X app_y=$Y app_w=$WIDTH app_h=$HEIGHT
 eval "$(xdotool getwindowgeometry --shell "$known")"
 known_x=$X known_y=$Y
-menu_h=$(( app_h - 330 ))
-xdotool mousemove --window "$id" 236 $(( menu_h + 16 )) click 1
+# The capture button sits at 200..273 in the strip above the picture (blue shown as
+# blue XOR 192,255,255).
+top=$(picture_top "$id" "192,255,0") || fail "the picture is not on the screen"
+xdotool mousemove --window "$id" 236 $(( top - 16 )) click 1
 wait_caption "$id" "選択(1,1)-(1280,1024) W=1280 H=1024" 20
 
 xclip -selection clipboard -t image/png -o > "$E2E_TMP/capture.png" || fail "no picture on the clipboard"

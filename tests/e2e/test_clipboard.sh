@@ -3,7 +3,7 @@
 source "$(dirname "$0")/lib.sh"
 APP=$1
 
-convert -size 640x480 gradient:red-blue "$E2E_TMP/pic.png" || fail "no test picture"
+convert -size 640x480 xc:red "$E2E_TMP/pic.png" || fail "no test picture"
 clipboard_put_png "$E2E_TMP/pic.png"
 spawn "$APP"
 id=$(wait_window '^選択' 15) || fail "no main window"
@@ -12,11 +12,10 @@ wait_caption "$id" "選択(1,1)-(640,480) W=640 H=480"
 # 再読込 after another picture went onto the clipboard.
 convert -size 300x200 xc:green "$E2E_TMP/small.png"
 clipboard_put_png "$E2E_TMP/small.png"
-# The reload button sits at 272,4 in the window's client area below the menu bar.
-eval "$(xdotool getwindowgeometry --shell "$id")"
-menu_h=$(( HEIGHT - 330 ))
-[ "$menu_h" -ge 0 ] || menu_h=20
-xdotool mousemove --window "$id" 300 $(( menu_h + 16 )) click 1
+# The reload button sits at 272..345 in the strip above the picture (red shown as
+# red XOR 192,255,255).
+top=$(picture_top "$id" "63,255,255") || fail "the picture is not on the screen"
+xdotool mousemove --window "$id" 300 $(( top - 16 )) click 1
 wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
 kill "${E2E_PIDS[-1]}"
 
