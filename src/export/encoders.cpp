@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "export/dither.h"
+
 namespace trimlet {
 namespace {
 
@@ -116,13 +118,20 @@ std::string GifErrorText(int code) {
     return std::string("GIF: ") + (text ? text : "unknown error");
 }
 
-// Hands libimagequant one row of the block at a time, so the pixels are not copied
-// into another RGBA picture first.
+// Hands libimagequant one row at a time, so the pixels are not copied into another
+// RGBA picture first; step > 1 samples every step-th pixel of every step-th row.
+struct RowSource {
+    const QImage* image;
+    int step;
+};
+constexpr qint64 kSampleAbovePixels = 1 << 20;
+
 void ReadRgbaRow(liq_color rowOut[], int row, int width, void* userInfo) {
-    const auto* image = static_cast<const QImage*>(userInfo);
-    const auto* src = reinterpret_cast<const QRgb*>(image->constScanLine(row));
+    const auto* source = static_cast<const RowSource*>(userInfo);
+    const auto* src =
+        reinterpret_cast<const QRgb*>(source->image->constScanLine(row * source->step));
     for (int x = 0; x < width; ++x) {
-        const QRgb p = src[x];
+        const QRgb p = src[x * source->step];
         rowOut[x] =
             liq_color{static_cast<unsigned char>(qRed(p)), static_cast<unsigned char>(qGreen(p)),
                       static_cast<unsigned char>(qBlue(p)), 255};
@@ -207,21 +216,23 @@ ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
     return WriteAll(out, jpeg.get(), size);
 }
 
-ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& options) {
-    if (ExportResult r = CheckBlock(input, 65535); !r) return r;
-    const QImage block = As32Bit(input);
-    const int width = block.width();
-    const int height = block.height();
-
+// Up to 256 colours for the block, chosen by libimagequant.
+ExportResult ChoosePalette(const QImage& block, int speed, std::vector<PaletteColor>& colours) {
     const std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr) return ExportResult::Failure("colour quantisation: cannot start");
     if (liq_error e = liq_set_max_colors(attr.get(), 256); e != LIQ_OK)
         return ExportResult::Failure(LiqErrorText(e));
-    if (liq_error e = liq_set_speed(attr.get(), options.speed); e != LIQ_OK)
+    if (liq_error e = liq_set_speed(attr.get(), speed); e != LIQ_OK)
         return ExportResult::Failure(LiqErrorText(e));
 
-    const std::unique_ptr<liq_image, LiqImageDeleter> image(liq_image_create_custom(
-        attr.get(), ReadRgbaRow, const_cast<QImage*>(&block), width, height, 0.0));
+    // The colours are chosen from a sample of the picture: every other pixel of every
+    // other row once the picture is large, which keeps the choice quick and hardly
+    // changes it.
+    const qint64 pixels = qint64{block.width()} * block.height();
+    RowSource source{&block, pixels >= kSampleAbovePixels ? 2 : 1};
+    const std::unique_ptr<liq_image, LiqImageDeleter> image(
+        liq_image_create_custom(attr.get(), ReadRgbaRow, &source, block.width() / source.step,
+                                block.height() / source.step, 0.0));
     if (!image) return ExportResult::Failure("colour quantisation: cannot take the picture");
 
     liq_result* rawResult = nullptr;
@@ -229,30 +240,48 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
         return ExportResult::Failure(LiqErrorText(e));
     const std::unique_ptr<liq_result, LiqResultDeleter> result(rawResult);
     if (!result) return ExportResult::Failure("colour quantisation gave no result");
-    if (liq_error e = liq_set_dithering_level(result.get(), options.dithering); e != LIQ_OK)
-        return ExportResult::Failure(LiqErrorText(e));
-
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::vector<GifPixelType> indices(pixels);
-    if (liq_error e = liq_write_remapped_image(result.get(), image.get(), indices.data(), pixels);
-        e != LIQ_OK)
-        return ExportResult::Failure(LiqErrorText(e));
-    // Read after remapping: the remap may refine the palette.
     const liq_palette* palette = liq_get_palette(result.get());
     if (!palette || palette->count < 1 || palette->count > 256)
         return ExportResult::Failure("colour quantisation gave no palette");
+    colours.resize(palette->count);
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        colours[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
+    // The fast palette is chosen from colours with their lowest bit dropped; one round
+    // of moving each entry to the mean of its pixels takes that back and sharpens it.
+    RefinePalette(block, source.step, colours);
+    return ExportResult::Ok();
+}
+
+ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& options) {
+    if (ExportResult r = CheckBlock(input, 65535); !r) return r;
+    const QImage block = As32Bit(input);
+    const int width = block.width();
+    const int height = block.height();
+
+    std::vector<PaletteColor> colours;
+    if (std::optional<std::vector<PaletteColor>> exact = ExactPalette(block)) {
+        colours = std::move(*exact);  // few enough colours: kept exactly
+    } else if (ExportResult r = ChoosePalette(block, options.speed, colours); !r) {
+        return r;
+    }
+
+    // The mapping with error diffusion is ours rather than libimagequant's: an exact
+    // nearest-colour search that is several times faster on large pictures.
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::vector<GifPixelType> indices(pixels);
+    DitherToPalette(block, colours, options.dithering, indices.data());
 
     // A GIF colour table has a power-of-two size of at least 2; unused entries stay black.
-    const int tableBits = GifBitSize(std::max(2, static_cast<int>(palette->count)));
+    const int tableBits = GifBitSize(std::max(2, static_cast<int>(colours.size())));
     const std::unique_ptr<ColorMapObject, GifMapDeleter> map(
         GifMakeMapObject(1 << tableBits, nullptr));
     if (!map) return ExportResult::Failure("GIF: cannot make the colour table");
     for (int i = 0; i < map->ColorCount; ++i) {
         GifColorType& c = map->Colors[i];
-        if (i < static_cast<int>(palette->count)) {
-            c.Red = palette->entries[i].r;
-            c.Green = palette->entries[i].g;
-            c.Blue = palette->entries[i].b;
+        if (i < static_cast<int>(colours.size())) {
+            c.Red = colours[static_cast<std::size_t>(i)].r;
+            c.Green = colours[static_cast<std::size_t>(i)].g;
+            c.Blue = colours[static_cast<std::size_t>(i)].b;
         } else {
             c.Red = c.Green = c.Blue = 0;
         }

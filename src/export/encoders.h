@@ -11,7 +11,7 @@ namespace trimlet {
 
 // What an encoder or a save did: fine, or a message saying what went wrong.
 class [[nodiscard]] ExportResult {
-  public:
+public:
     static ExportResult Ok() { return ExportResult(true, {}); }
     static ExportResult Failure(std::string message) {
         return ExportResult(false, std::move(message));
@@ -20,7 +20,7 @@ class [[nodiscard]] ExportResult {
     explicit operator bool() const { return ok_; }
     const std::string& error() const { return error_; }
 
-  private:
+private:
     ExportResult(bool ok, std::string error) : ok_(ok), error_(std::move(error)) {}
     bool ok_;
     std::string error_;
@@ -29,10 +29,12 @@ class [[nodiscard]] ExportResult {
 enum class ImageFormat { Bmp, Gif, Jpeg };
 
 // How the GIF colours are chosen: libimagequant's speed (1 slowest and best .. 10
-// fastest) and the dithering level (0 none .. 1 full).
+// fastest) and the dithering level (0 none .. 1 full). Measured on 4K photos and
+// screenshots: the fastest palette with three-quarter error diffusion is both quicker
+// and closer to the original than slower palettes with full diffusion.
 struct GifOptions {
-    int speed = 4;
-    float dithering = 1.0f;
+    int speed = 10;
+    float dithering = 0.75f;
 };
 
 // The encoders take the pixels where they are: block is usually a view of the loaded

@@ -76,7 +76,7 @@ TEST(CutOut, CopiesFromPicturesOfOtherFormats) {
 }
 
 class SaveSelectionTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     SaveReport Save(int index, const Selection& sel, std::string_view quality = "60") {
         return SaveSelection(index, sel, picture, quality, dialog, sound);

@@ -1,0 +1,172 @@
+#include "export/dither.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+
+namespace trimlet {
+namespace {
+
+constexpr int kCellBits = 3;  // cells of 8 levels per channel
+constexpr int kCellsPerAxis = 256 >> kCellBits;
+constexpr int kCellSize = 1 << kCellBits;
+
+int CellOf(int r, int g, int b) {
+    return ((r >> kCellBits) * kCellsPerAxis + (g >> kCellBits)) * kCellsPerAxis + (b >> kCellBits);
+}
+
+std::uint32_t Square(int v) { return static_cast<std::uint32_t>(v * v); }
+
+// Squared distance from c to the nearest and to the farthest level of [lo, hi].
+std::uint32_t Near(int c, int lo, int hi) {
+    return c < lo ? Square(lo - c) : c > hi ? Square(c - hi) : 0;
+}
+std::uint32_t Far(int c, int lo, int hi) {
+    return Square(std::max(std::abs(c - lo), std::abs(c - hi)));
+}
+
+}  // namespace
+
+NearestColor::NearestColor(std::span<const PaletteColor> palette)
+    : palette_(palette.begin(), palette.end()),
+      cellStart_(static_cast<std::size_t>(kCellsPerAxis) * kCellsPerAxis * kCellsPerAxis, -1),
+      cellCount_(cellStart_.size(), 0) {}
+
+void NearestColor::buildCell(int cell) {
+    const int r0 = (cell / (kCellsPerAxis * kCellsPerAxis)) * kCellSize;
+    const int g0 = (cell / kCellsPerAxis % kCellsPerAxis) * kCellSize;
+    const int b0 = (cell % kCellsPerAxis) * kCellSize;
+    const int r1 = r0 + kCellSize - 1, g1 = g0 + kCellSize - 1, b1 = b0 + kCellSize - 1;
+    // Every colour of the cell is at most `bound` from some entry; an entry farther
+    // than that from the whole cell is never the nearest.
+    std::uint32_t bound = std::numeric_limits<std::uint32_t>::max();
+    for (const PaletteColor& p : palette_)
+        bound = std::min(bound, Far(p.r, r0, r1) + Far(p.g, g0, g1) + Far(p.b, b0, b1));
+    const std::size_t start = candidates_.size();
+    for (std::size_t i = 0; i < palette_.size(); ++i) {
+        const PaletteColor& p = palette_[i];
+        const std::uint32_t d = Near(p.r, r0, r1) + Near(p.g, g0, g1) + Near(p.b, b0, b1);
+        if (d <= bound) candidates_.push_back({p.r, p.g, p.b, static_cast<std::uint8_t>(i), d});
+    }
+    std::stable_sort(
+        candidates_.begin() + static_cast<std::ptrdiff_t>(start), candidates_.end(),
+        [](const Candidate& a, const Candidate& b) { return a.cellDistance < b.cellDistance; });
+    cellStart_[static_cast<std::size_t>(cell)] = static_cast<std::int32_t>(start);
+    cellCount_[static_cast<std::size_t>(cell)] =
+        static_cast<std::uint16_t>(candidates_.size() - start);
+}
+
+int NearestColor::search(int r, int g, int b) {
+    const int cell = CellOf(r, g, b);
+    if (cellStart_[static_cast<std::size_t>(cell)] < 0) buildCell(cell);
+    const Candidate* c = candidates_.data() + cellStart_[static_cast<std::size_t>(cell)];
+    const Candidate* end = c + cellCount_[static_cast<std::size_t>(cell)];
+    std::uint32_t best = std::numeric_limits<std::uint32_t>::max();
+    int bestIndex = 0;
+    for (; c != end && c->cellDistance < best; ++c) {
+        const std::uint32_t d = Square(c->r - r) + Square(c->g - g) + Square(c->b - b);
+        if (d < best || (d == best && c->index < bestIndex)) {
+            best = d;
+            bestIndex = c->index;
+        }
+    }
+    return bestIndex;
+}
+
+std::optional<std::vector<PaletteColor>> ExactPalette(const QImage& block) {
+    std::vector<PaletteColor> colours;
+    std::unordered_map<QRgb, int> seen;
+    seen.reserve(512);
+    QRgb last = 0;
+    bool any = false;
+    for (int y = 0; y < block.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
+        for (int x = 0; x < block.width(); ++x) {
+            const QRgb p = src[x] & 0x00FFFFFFu;
+            if (any && p == last) continue;  // runs of one colour are common
+            any = true;
+            last = p;
+            if (seen.emplace(p, 0).second) {
+                if (colours.size() == 256) return std::nullopt;
+                colours.push_back({static_cast<std::uint8_t>(qRed(p)),
+                                   static_cast<std::uint8_t>(qGreen(p)),
+                                   static_cast<std::uint8_t>(qBlue(p))});
+            }
+        }
+    }
+    return colours;
+}
+
+void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& palette) {
+    if (palette.empty() || step < 1) return;
+    NearestColor nearest(palette);
+    struct Sum {
+        std::uint64_t r = 0, g = 0, b = 0, n = 0;
+    };
+    std::vector<Sum> sums(palette.size());
+    for (int y = 0; y < block.height(); y += step) {
+        const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
+        for (int x = 0; x < block.width(); x += step) {
+            const QRgb p = src[x];
+            Sum& s = sums[static_cast<std::size_t>(nearest.find(qRed(p), qGreen(p), qBlue(p)))];
+            s.r += static_cast<std::uint64_t>(qRed(p));
+            s.g += static_cast<std::uint64_t>(qGreen(p));
+            s.b += static_cast<std::uint64_t>(qBlue(p));
+            ++s.n;
+        }
+    }
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const Sum& s = sums[i];
+        if (s.n == 0) continue;
+        const auto mean = [&](std::uint64_t total) {
+            return static_cast<std::uint8_t>((total + s.n / 2) / s.n);
+        };
+        palette[i] = {mean(s.r), mean(s.g), mean(s.b)};
+    }
+}
+
+void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
+                     std::uint8_t* out) {
+    const int width = block.width(), height = block.height();
+    if (width < 1 || height < 1 || palette.empty()) return;
+    NearestColor nearest(palette);
+    // Errors in 1/16 steps, for the row being mapped and the next one, with a spare
+    // column on either side so the edges need no tests.
+    const int scale = static_cast<int>(std::lround(std::clamp(level, 0.f, 1.f) * 256.f));
+    const std::size_t rowLength = (static_cast<std::size_t>(width) + 2) * 3;
+    std::vector<int> errorsA(rowLength, 0), errorsB(rowLength, 0);
+    int* current = errorsA.data();
+    int* next = errorsB.data();
+    for (int y = 0; y < height; ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
+        std::uint8_t* dst = out + static_cast<std::size_t>(y) * width;
+        const bool leftToRight = (y % 2) == 0;
+        const int step = leftToRight ? 1 : -1;
+        int x = leftToRight ? 0 : width - 1;
+        std::fill(next, next + rowLength, 0);
+        for (int i = 0; i < width; ++i, x += step) {
+            const QRgb p = src[x];
+            int* e = current + (x + 1) * 3;
+            const int v[3] = {std::clamp(qRed(p) + ((e[0] + 8) >> 4), 0, 255),
+                              std::clamp(qGreen(p) + ((e[1] + 8) >> 4), 0, 255),
+                              std::clamp(qBlue(p) + ((e[2] + 8) >> 4), 0, 255)};
+            const int index = nearest.find(v[0], v[1], v[2]);
+            dst[x] = static_cast<std::uint8_t>(index);
+            const PaletteColor& c = palette[static_cast<std::size_t>(index)];
+            const int chosen[3] = {c.r, c.g, c.b};
+            int* ahead = e + 3 * step;
+            int* below = next + (x + 1) * 3;
+            for (int k = 0; k < 3; ++k) {
+                const int err = ((v[k] - chosen[k]) * scale) >> 8;  // 7, 3, 5, 1 sixteenths
+                ahead[k] += err * 7;
+                below[k - 3 * step] += err * 3;
+                below[k] += err * 5;
+                below[k + 3 * step] += err;
+            }
+        }
+        std::swap(current, next);
+    }
+}
+
+}  // namespace trimlet

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace trimlet {
+
+struct PaletteColor {
+    std::uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const PaletteColor&) const = default;
+};
+
+// The exact nearest palette entry (squared RGB distance; the lowest index on ties).
+// The colour cube is cut into 8 x 8 x 8 cells; each cell, when first asked, lists the
+// few entries that can be nearest to any colour inside it, sorted by their distance
+// to the cell, so a search looks at a handful of entries and stops early.
+class NearestColor {
+public:
+    explicit NearestColor(std::span<const PaletteColor> palette);
+    int find(int r, int g, int b) {
+        const std::uint32_t key = (static_cast<std::uint32_t>(r) << 16) |
+                                  (static_cast<std::uint32_t>(g) << 8) |
+                                  static_cast<std::uint32_t>(b);
+        if (key == lastKey_) return lastIndex_;  // runs of one colour are common
+        lastKey_ = key;
+        lastIndex_ = search(r, g, b);
+        return lastIndex_;
+    }
+
+private:
+    struct Candidate {
+        std::uint8_t r, g, b, index;  // the entry's colour kept here: no second look-up
+        std::uint32_t cellDistance;   // to the nearest point of the cell
+    };
+    int search(int r, int g, int b);
+    void buildCell(int cell);
+
+    std::vector<PaletteColor> palette_;
+    std::vector<std::int32_t> cellStart_;  // -1 until built
+    std::vector<std::uint16_t> cellCount_;
+    std::vector<Candidate> candidates_;
+    std::uint32_t lastKey_ = 0xFFFFFFFFu;
+    int lastIndex_ = 0;
+};
+
+// The picture's own colours when it has at most 256 of them (in order of first
+// appearance); empty when it has more.
+std::optional<std::vector<PaletteColor>> ExactPalette(const QImage& block);
+
+// One round of moving each palette entry to the mean of the pixels nearest to it,
+// looking at every step-th pixel of every step-th row. Entries that no pixel is
+// nearest to stay as they are. Never makes the mapping without diffusion worse.
+void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& palette);
+
+// Maps every pixel of block to a palette index with Floyd-Steinberg error diffusion in
+// serpentine order. level scales the diffused error: 0 maps each pixel to its nearest
+// entry, 1 is full dithering. out holds width * height indices, rows top first.
+// palette holds 1 to 256 entries.
+void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
+                     std::uint8_t* out);
+
+}  // namespace trimlet
