@@ -18,8 +18,8 @@ public:
 };
 
 // Runs the quality box's check when the focus leaves the box for another control of
-// the window (not when another window or the box's own list takes it), and puts the
-// focus back when the check asks to keep it.
+// the window (not when another window, the menu bar or the box's own list takes it),
+// and puts the focus back when the check asks to keep it.
 class QualityBoxGuard final : public QObject {
 public:
     QualityBoxGuard(frmCrop* window, QComboBox* box) : QObject(box), window_(window), box_(box) {}
@@ -27,8 +27,10 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == box_ && event->type() == QEvent::FocusOut) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-                window_->cbJpg_Validate()) {
+            const bool toAnotherControl = reason != Qt::ActiveWindowFocusReason &&
+                                          reason != Qt::PopupFocusReason &&
+                                          reason != Qt::MenuBarFocusReason;
+            if (toAnotherControl && window_->cbJpg_Validate()) {
                 // Not inside the focus change itself: once it is done.
                 QTimer::singleShot(0, box_, [box = box_] { box->setFocus(Qt::OtherFocusReason); });
             }
