@@ -224,6 +224,7 @@ void frmCrop::LayoutView() {
 void frmCrop::Form_Resize() {
     LayoutView();
     editor_.viewResized();
+    RememberNormalPlacement();
 }
 
 void frmCrop::HS_Change() {

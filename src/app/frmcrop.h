@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "app/imagebox.h"
+#include "app/placementwindow_qt.h"
+#include "app/sizebound.h"
 #include "common/viewmodel.h"
 #include "selection/selection.h"
 #include "selection/selectioneditor.h"
@@ -36,6 +38,9 @@ struct CropServices {
     std::function<void(int milliseconds)> sleep;
     // Lets pending window events run; the real one processes the event queue.
     std::function<void()> processEvents;
+    // The settings file's path, asked anew at each use; without it (or when it gives the
+    // empty text) the defaults apply and nothing is stored.
+    std::function<QString()> settingsFile;
 };
 
 // The main window: the button strip, the grey view with the picture and its two scroll
@@ -87,6 +92,12 @@ public:
     // View layout and scrolling.
     void LayoutView();
     void Form_Resize();
+    // Keeps the normal-state rectangle for the settings; the last step of Form_Resize.
+    void RememberNormalPlacement() { placement_.RememberNormalPlacement(placementWindow_); }
+    // The settings file's path as of now (empty: no settings file).
+    QString SettingsPath() const {
+        return services_.settingsFile ? services_.settingsFile() : QString();
+    }
     void HS_Change();
     void VS_Change();
 
@@ -108,6 +119,8 @@ public:
     QAction* mnVersion() const { return mnVersion_; }
     QAction* mnQuit() const { return mnQuit_; }
     const CropServices& services() const { return services_; }
+    const WindowPlacement& placement() const { return placement_; }
+    const SizeBound& sizeBound() const { return sizeBound_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,6 +147,10 @@ private:
     SelectionEditor editor_;
     int captureWait_ = 1000;
     bool unloaded_ = false;
+    // Placement in the settings file and the bound on the window's size.
+    QtPlacementWindow placementWindow_{this};
+    WindowPlacement placement_;
+    SizeBound sizeBound_;
 
     QWidget* client_ = nullptr;
     QPushButton* cmdCBChk_ = nullptr;

@@ -2,25 +2,37 @@
 #include <QThread>
 
 #include "app/frmcrop.h"
+#include "app/singleinstance.h"
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/screengrab.h"
 #include "platform/sound.h"
+#include "platform/urlopener.h"
+#include "settings/inifile.h"
+#include "windows/programicon.h"
 
 int main(int argc, char* argv[]) {
+    // Another copy runs on this desktop: end before any window, clipboard or settings.
+    trimlet::SingleInstance instance(trimlet::SingleInstance::DefaultLockPath());
+    if (!instance.tryAcquire()) return 0;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
+    QApplication::setWindowIcon(trimlet::ProgramIcon());
 
     trimlet::QtClipboard clipboard;
     const std::unique_ptr<trimlet::ScreenGrabber> grabber = trimlet::CreateScreenGrabber();
     const std::unique_ptr<trimlet::SoundPlayer> sound = trimlet::CreateSoundPlayer();
     const std::unique_ptr<trimlet::SaveFileDialog> saveDialog = trimlet::CreateSaveFileDialog();
+    const std::unique_ptr<trimlet::UrlOpener> urlOpener = trimlet::CreateUrlOpener();
 
     trimlet::CropServices services;
     services.clipboard = &clipboard;
     services.grabber = grabber.get();
     services.sound = sound.get();
     services.saveDialog = saveDialog.get();
+    services.urlOpener = urlOpener.get();
+    services.settingsFile = [] { return trimlet::SettingsFilePath(); };
     services.sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); };
     services.processEvents = [] { QCoreApplication::processEvents(); };
 

@@ -158,7 +158,8 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
     const QByteArray entry = key.trimmed().toUtf8() + '=' + value.toUtf8();
     if (const std::optional<SectionSpan> span = FindSection(text, section)) {
         if (const std::optional<std::size_t> line = FindKey(text, *span, key)) {
-            text.lines[*line] = entry;
+            // The key keeps the spelling it has in the file.
+            text.lines[*line] = Classify(text.lines[*line], false).name + '=' + value.toUtf8();
         } else {
             // After the section's last non-blank line, so a blank line that separates it
             // from the next section stays where it is.

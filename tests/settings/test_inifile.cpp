@@ -123,7 +123,7 @@ TEST_F(IniFileTest, WritingKeepsForeignLinesInPlace) {
     EXPECT_TRUE(write("New", "Key", "v"));          // new section: end of the file
     EXPECT_EQ(contents(), QByteArray("; settings\r\n"
                                      "[Window]\r\n"
-                                     "Left=2\r\n"
+                                     "left=2\r\n"
                                      "Colour=red\r\n"
                                      "Top=3\r\n"
                                      "\r\n"

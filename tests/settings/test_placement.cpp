@@ -1,4 +1,4 @@
-// The window placement kept in section "Window", and the capture wait rule.
+// The window placement kept in section "Window".
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "settings/capturewait.h"
 #include "settings/inifile.h"
 #include "settings/windowplacement.h"
 
@@ -196,35 +195,6 @@ TEST_F(PlacementTest, OffScreenPlacementComesBackToThePrimaryScreen) {
         load(p, w);
         EXPECT_EQ(QPointF(w.l, w.t), r.expected) << r.file;
         EXPECT_EQ(QSizeF(w.w, w.h), QSizeF(6375, 5460)) << r.file;
-    }
-}
-
-TEST(CaptureWait, StoredTextToMenuItem) {
-    struct Row {
-        const char* stored;
-        int read;
-        int item;
-    } rows[] = {
-        {"1000", 1000, 1000},
-        {"2000", 2000, 2000},
-        {"3000", 3000, 3000},
-        {"500", 500, 500},
-        {" 500", 500, 500},
-        {"500.4", 500, 500},
-        {"500.5", 500, 500},
-        {"1500", 1500, 1000},
-        {"abc", 0, 1000},
-        {"", 0, 1000},
-        {"-500", -500, 1000},
-        {"0", 0, 1000},
-        {"2999.5", 3000, 3000},
-        {"4000", 4000, 1000},
-        {"99999999999", 1000, 1000},  // beyond 32 bits: the default
-    };
-    for (const Row& r : rows) {
-        const int value = CaptureWaitFromText(QString::fromUtf8(r.stored));
-        EXPECT_EQ(value, r.read) << r.stored;
-        EXPECT_EQ(WaitForStoredValue(value), r.item) << r.stored;
     }
 }
 

@@ -1,0 +1,57 @@
+#include "app/singleinstance.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <cerrno>
+
+namespace trimlet {
+
+SingleInstance::SingleInstance(QString lockPath) : path_(std::move(lockPath)) {}
+
+SingleInstance::~SingleInstance() {
+    // The file stays: removing it could let a third start lock a new file while a second
+    // one still waits on the old.
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool SingleInstance::tryAcquire() {
+    if (fd_ >= 0) return true;
+    const QByteArray name = QFile::encodeName(path_);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return true;
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return !held;
+    }
+    fd_ = fd;
+    return true;
+}
+
+QString SingleInstance::LockFileName(const QString& display) {
+    QString key = display.isEmpty() ? QStringLiteral("default") : display;
+    for (QChar& c : key)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('.') &&
+            c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    return QStringLiteral("trimlet-%1.lock").arg(key);
+}
+
+QString SingleInstance::DefaultLockPath() {
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty()) display = qEnvironmentVariable("DISPLAY");
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) folder = QDir::tempPath();
+    return QDir(folder).filePath(LockFileName(display));
+}
+
+}  // namespace trimlet

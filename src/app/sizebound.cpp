@@ -1,0 +1,93 @@
+#include "app/sizebound.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+namespace trimlet {
+
+SizeLimits ClientSizeLimits(QSize minOuter, QSize screen, QMargins frame) {
+    const int frameW = frame.left() + frame.right();
+    const int frameH = frame.top() + frame.bottom();
+    const QSize minimum(std::max(0, minOuter.width() - frameW),
+                        std::max(0, minOuter.height() - frameH));
+    const QSize maximum(std::max(minimum.width(), screen.width() - frameW),
+                        std::max(minimum.height(), screen.height() - frameH));
+    return {minimum, maximum};
+}
+
+QSize BoundedSize(QSize size, const SizeLimits& limits) {
+    return size.expandedTo(limits.minimum).boundedTo(limits.maximum);
+}
+
+void SizeBound::InstallSizeHook(QWidget* window) {
+    if (window_) RemoveSizeHook(window_);
+    window_ = window;
+    previousMinimum_ = window->minimumSize();
+    previousMaximum_ = window->maximumSize();
+    window->installEventFilter(this);
+    apply();
+}
+
+void SizeBound::RemoveSizeHook(QWidget* window) {
+    if (!window_ || window != window_) return;
+    window_->removeEventFilter(this);
+    window_->setMinimumSize(previousMinimum_);
+    window_->setMaximumSize(previousMaximum_);
+    window_ = nullptr;
+}
+
+void SizeBound::setMinTrackSize(int width, int height) {
+    minTrackWidth_ = width;
+    minTrackHeight_ = height;
+    apply();
+}
+
+SizeLimits SizeBound::limitsFor(const QWidget* window) const {
+    const QRect inside = window->geometry();
+    const QRect outside = window->frameGeometry();
+    const QMargins frame(inside.left() - outside.left(), inside.top() - outside.top(),
+                         outside.right() - inside.right(), outside.bottom() - inside.bottom());
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QSize screenSize =
+        screen ? screen->geometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return ClientSizeLimits(QSize(minTrackWidth_, minTrackHeight_), screenSize, frame);
+}
+
+void SizeBound::apply() {
+    if (!window_ || inSizeHook_) return;
+    // Setting a limit can resize the window, which comes back here.
+    inSizeHook_ = true;
+    const Qt::WindowStates state = window_->windowState();
+    const bool normal =
+        !(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    // Maximising and full screen are left to the window system, as without the bound.
+    if (normal) {
+        const SizeLimits limits = limitsFor(window_);
+        if (window_->minimumSize() != limits.minimum) window_->setMinimumSize(limits.minimum);
+        if (window_->maximumSize() != limits.maximum) window_->setMaximumSize(limits.maximum);
+        const QSize bounded = BoundedSize(window_->size(), limits);
+        if (window_->isVisible() && bounded != window_->size()) window_->resize(bounded);
+    }
+    inSizeHook_ = false;
+}
+
+bool SizeBound::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_) {
+        switch (event->type()) {
+            case QEvent::Show:
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::WindowStateChange:
+                apply();
+                break;
+            default:
+                break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace trimlet

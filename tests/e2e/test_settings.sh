@@ -1,0 +1,56 @@
+# The settings file beside the program: written at close with the start-up defaults,
+# read at the next start, and kept in place around a placement and a wait of its own.
+source "$(dirname "$0")/lib.sh"
+
+# A copy of the program in a folder of its own, so the settings beside it are ours.
+mkdir -p "$E2E_TMP/bin"
+cp "$1" "$E2E_TMP/bin/trimlet" || fail "cannot copy the program"
+APP=$E2E_TMP/bin/trimlet
+INI=$E2E_TMP/bin/trimlet.ini
+
+convert -size 200x100 xc:orange "$E2E_TMP/pic.png" || fail "no test picture"
+clipboard_put_png "$E2E_TMP/pic.png"
+
+# Chooses "終了", the last item of the menu, and waits up to 10 s for the program to end.
+quit_by_menu() {
+    local id=$1 pid=$2
+    xdotool mousemove --window "$id" 20 10 click 1
+    sleep 0.5
+    xdotool key Up
+    sleep 0.2
+    xdotool key Return
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    fail "the program did not end after 終了"
+}
+
+geometry_is() {
+    local id=$1 expected=$2 got
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    got="$X $Y $WIDTH $HEIGHT"
+    [ "$got" = "$expected" ] || fail "window at '$got', expected '$expected'"
+}
+
+# First start: no settings file; the window opens at 0, 0 with 425 x 364 pixels.
+[ -e "$INI" ] && fail "a settings file before the first start"
+spawn "$APP"
+pid=${E2E_PIDS[-1]}
+id=$(wait_window '^選択' 15) || fail "no main window"
+geometry_is "$id" "0 0 425 364"
+[ -e "$INI" ] && fail "start-up wrote the settings file"
+quit_by_menu "$id" "$pid"
+expected=$'[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\nWindowState= 0\n[Wait]\nCapture=1000'
+[ "$(cat "$INI")" = "$expected" ] || fail "first settings file: $(cat "$INI")"
+
+# A file of the user's own: its placement and wait are used, its other lines stay.
+printf '; my settings\n[Wait]\ncapture = 2000\n[Window]\nLeft=1500\nTop=1200\nWidth=6990\nHeight=6000\nWindowState=0\n[Mine]\nKey=value\n' > "$INI"
+spawn "$APP"
+pid=${E2E_PIDS[-1]}
+id=$(wait_window '^選択' 15) || fail "no main window at the second start"
+geometry_is "$id" "100 80 466 400"
+quit_by_menu "$id" "$pid"
+expected=$'; my settings\n[Wait]\ncapture=2000\n[Window]\nLeft= 1500\nTop= 1200\nWidth= 6990\nHeight= 6000\nWindowState= 0\n[Mine]\nKey=value'
+[ "$(cat "$INI")" = "$expected" ] || fail "second settings file: $(cat "$INI")"
+echo "settings e2e passed"
