@@ -23,10 +23,11 @@ spawn() {
     E2E_PIDS+=($!)
 }
 
-# Puts a picture file on the clipboard; xclip stays as the owner in the background.
+# Puts a picture file on the clipboard; xclip stays in the foreground of its own
+# background job (-quiet: no fork), so the cleanup can end it.
 clipboard_put_png() {
-    spawn xclip -selection clipboard -t image/png -i "$1"
-    for _ in $(seq 50); do
+    spawn xclip -quiet -selection clipboard -t image/png -i "$1"
+    for _ in $(seq 150); do
         xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -q image/png && return 0
         sleep 0.1
     done
