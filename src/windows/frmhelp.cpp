@@ -12,6 +12,12 @@ QGroupBox* Frame(QWidget* parent, const char* name, const QString& caption, cons
     auto* frame = new QGroupBox(caption, parent);
     frame->setObjectName(QString::fromLatin1(name));
     frame->setFont(EmphasisFont(9.75));
+    // The caption sits on the frame's top line, as the designed positions expect: the
+    // first row of a frame's contents starts 16 pixels down and must stay inside it.
+    frame->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; top: 0px; padding: 0 2px; }"));
     frame->setGeometry(r);
     return frame;
 }
