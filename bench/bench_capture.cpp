@@ -39,8 +39,9 @@ int main(int argc, char** argv) {
     }
     std::sort(ms.begin(), ms.end());
     const QSize screen = QGuiApplication::primaryScreen()->size();
-    std::printf("capture on a %dx%d screen, beyond the wait: median %.1f ms, min %.1f ms, max %.1f ms\n",
-                screen.width(), screen.height(), ms[ms.size() / 2], ms.front(), ms.back());
+    std::printf(
+        "capture on a %dx%d screen, beyond the wait: median %.1f ms, min %.1f ms, max %.1f ms\n",
+        screen.width(), screen.height(), ms[ms.size() / 2], ms.front(), ms.back());
     std::printf("caption: %s\n\n", window.windowTitle().toUtf8().constData());
     return 0;
 }

@@ -43,7 +43,7 @@ Stats Summarise(std::vector<double> ms) {
 
 // Counts the paint events of the image box and the pixels they cover.
 class PaintCounter final : public QObject {
-  public:
+public:
     long long events = 0;
     long long pixels = 0;
     bool eventFilter(QObject*, QEvent* e) override {

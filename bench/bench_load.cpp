@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
     const QString png = dir.filePath("pic.png");
     picture.save(png);
     QProcess xclip;
-    xclip.start("xclip", {"-quiet", "-loops", "1000", "-selection", "clipboard", "-t",
-                          "image/png", "-i", png});
+    xclip.start("xclip", {"-quiet", "-loops", "1000", "-selection", "clipboard", "-t", "image/png",
+                          "-i", png});
     if (!xclip.waitForStarted()) {
         std::printf("xclip is missing\n");
         return 1;

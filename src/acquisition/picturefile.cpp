@@ -15,9 +15,8 @@ std::optional<QImage> LoadPictureFile(const QString& path) {
     // have loosened it.
     QImageReader::setAllocationLimit(kPictureAllocationLimitMB);
     const QSize declared = reader.size();
-    if (declared.isValid() &&
-        static_cast<qint64>(declared.width()) * declared.height() * 4 >
-            static_cast<qint64>(kPictureAllocationLimitMB) * 1024 * 1024)
+    if (declared.isValid() && static_cast<qint64>(declared.width()) * declared.height() * 4 >
+                                  static_cast<qint64>(kPictureAllocationLimitMB) * 1024 * 1024)
         return std::nullopt;
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) return std::nullopt;

@@ -255,8 +255,10 @@ void frmCrop::changeEvent(QEvent* event) {
 
 bool frmCrop::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_) {
-        if (event->type() == QEvent::Resize) Form_Resize();
-        else if (event->type() == QEvent::Show) LayoutView();
+        if (event->type() == QEvent::Resize)
+            Form_Resize();
+        else if (event->type() == QEvent::Show)
+            LayoutView();
     } else if (watched == picCrop_ || watched == picCropImg_) {
         if (event->type() == QEvent::DragEnter) {
             static_cast<QDragEnterEvent*>(event)->acceptProposedAction();

@@ -11,7 +11,7 @@ namespace trimlet {
 // What the image box reports of the user's pointer and keys, in the program's own
 // codes (buttons 1 left, 2 right, 4 middle; shift bits 1 Shift, 2 Ctrl, 4 Alt).
 class ImageBoxListener {
-  public:
+public:
     virtual ~ImageBoxListener() = default;
     virtual void picCropImg_MouseDown(int button, int shift, float x, float y) = 0;
     virtual void picCropImg_MouseMove(int buttons, int shift, float x, float y) = 0;
@@ -25,7 +25,7 @@ class ImageBoxListener {
 // has exactly the picture's size and is moved inside the viewport to scroll.
 class ImageBox final : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit ImageBox(QWidget* parent = nullptr);
 
     void setListener(ImageBoxListener* listener) { listener_ = listener; }
@@ -42,7 +42,7 @@ class ImageBox final : public QWidget {
     // other (either may be empty).
     static QRegion highlightChange(const QRect& before, const QRect& after);
 
-  protected:
+protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -51,7 +51,7 @@ class ImageBox final : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-  private:
+private:
     QImage picture_;
     PixelRect highlight_{0, 0, 0, 0};
     bool highlightShown_ = false;

@@ -29,7 +29,7 @@ struct ViewLayout {
 };
 
 // Geometry of the view below the button strip, in client-area pixels.
-inline constexpr int kViewTop = 32;      // the viewport and the vertical bar start here
+inline constexpr int kViewTop = 32;       // the viewport and the vertical bar start here
 inline constexpr int kBarThickness = 17;  // both scroll bars
 inline constexpr int kBarReserve = 16;    // what the layout leaves for each bar
 

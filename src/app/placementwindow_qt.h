@@ -19,7 +19,7 @@ namespace trimlet {
 // window is shown in the normal state with its frame known: at once after start-up, or
 // when a window that started maximised is first restored.
 class QtPlacementWindow final : public QObject, public PlacementWindow {
-  public:
+public:
     explicit QtPlacementWindow(QWidget* window);
 
     float left() const override;
@@ -38,10 +38,10 @@ class QtPlacementWindow final : public QObject, public PlacementWindow {
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     QMargins frame() const;
     QRect outer() const;
     QRect& pending();

@@ -18,8 +18,10 @@ ScrollBarMirror::ScrollBarMirror(ScrollBarModel& model, QScrollBar& bar, QObject
 
 void ScrollBarMirror::sync() {
     syncing_ = true;
-    if (model_.max() > model_.min()) bar_.setRange(model_.min(), model_.max());
-    else bar_.setRange(model_.value(), model_.value());
+    if (model_.max() > model_.min())
+        bar_.setRange(model_.min(), model_.max());
+    else
+        bar_.setRange(model_.value(), model_.value());
     bar_.setSingleStep(model_.smallChange());
     bar_.setPageStep(model_.largeChange());
     bar_.setValue(model_.value());

@@ -10,7 +10,7 @@ namespace trimlet {
 // way, a crash included: a lock left behind never blocks a later start. Child processes
 // (the browser opened from the version window) do not inherit it.
 class SingleInstance {
-  public:
+public:
     explicit SingleInstance(QString lockPath);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
@@ -28,7 +28,7 @@ class SingleInstance {
     // before the application object exists.
     [[nodiscard]] static QString DefaultLockPath();
 
-  private:
+private:
     QString path_;
     int fd_ = -1;
 };

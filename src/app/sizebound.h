@@ -33,7 +33,7 @@ struct SizeLimits {
 // have changed, and a normal window that still ends up outside it (a window system
 // without a window manager applies any size it is asked for) is brought back.
 class SizeBound final : public QObject {
-  public:
+public:
     void InstallSizeHook(QWidget* window);
     // Gives the window back the limits it had before.
     void RemoveSizeHook(QWidget* window);
@@ -45,10 +45,10 @@ class SizeBound final : public QObject {
     // The limits for the window as it is now: its frame and its screen.
     SizeLimits limitsFor(const QWidget* window) const;
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void apply();
 
     QWidget* window_ = nullptr;

@@ -1,13 +1,13 @@
 #include "common/numtext.h"
 
+#include <locale.h>
+
 #include <cctype>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-
-#include <locale.h>
 
 namespace trimlet {
 namespace {
@@ -33,9 +33,12 @@ private:
 
 int DigitValue(char c, int base) {
     int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
     return d < base ? d : -1;
 }
 
@@ -82,8 +85,10 @@ double ReadDecimal(Reader& r) {
             r.advance();
             expDigits = true;
         }
-        if (expDigits) digits += exponent;
-        else r.reset(before);
+        if (expDigits)
+            digits += exponent;
+        else
+            r.reset(before);
     }
     // The C locale keeps "." as the point whatever the user's locale says.
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});

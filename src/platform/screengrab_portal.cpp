@@ -33,18 +33,18 @@ QImage PortalScreenGrabber::grabDesktop() {
     if (!bus.isConnected()) return {};
     // The request object's path is known in advance; listen on it before asking, so
     // the answer cannot arrive before we listen.
-    const QString token =
-        QStringLiteral("trimlet%1").arg(QRandomGenerator::global()->generate());
+    const QString token = QStringLiteral("trimlet%1").arg(QRandomGenerator::global()->generate());
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString requestPath = kPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
+    const QString requestPath =
+        kPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
     answered_ = false;
     uri_.clear();
     bus.connect(kService, requestPath, kRequest, QStringLiteral("Response"), this,
                 SLOT(onResponse(uint, QVariantMap)));
 
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kScreenshot,
-                                                       QStringLiteral("Screenshot"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kScreenshot, QStringLiteral("Screenshot"));
     QVariantMap options;
     options.insert(QStringLiteral("handle_token"), token);
     options.insert(QStringLiteral("interactive"), false);

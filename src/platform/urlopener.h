@@ -7,7 +7,7 @@ namespace trimlet {
 
 // Hands an address to the user's default browser.
 class UrlOpener {
-  public:
+public:
     virtual ~UrlOpener() = default;
     virtual void open(const QString& address) = 0;
 };

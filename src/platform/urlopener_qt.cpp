@@ -8,7 +8,7 @@ namespace {
 
 // The desktop's default handler for the address (xdg-open and friends on Linux).
 class DesktopUrlOpener final : public UrlOpener {
-  public:
+public:
     void open(const QString& address) override {
         (void)QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
     }

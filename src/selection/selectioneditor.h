@@ -19,7 +19,7 @@ enum KeyCode { kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40 };
 // and scrolls it only by setting a scroll bar value (whose change handler moves the
 // image box at once). Calls showSelection after every change of the selection.
 class SelectionEditor {
-  public:
+public:
     SelectionEditor(Selection& selection, ViewModel& view, std::function<void()> showSelection);
 
     // Pointer handlers; x and y are image-box pixels, the first column and row 0.
@@ -43,7 +43,7 @@ class SelectionEditor {
     float lastMoveX() const { return lastMoveX_; }
     float lastMoveY() const { return lastMoveY_; }
 
-  private:
+private:
     // The swallow state after a resize: true (and the state ends) when this pointer
     // event is to be dropped.
     bool swallowEvent();

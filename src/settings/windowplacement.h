@@ -15,7 +15,7 @@ enum class WindowShowState : std::int16_t { Normal = 0, Minimised = 1, Maximised
 // position and size in twips (1/1440 inch), and its state. The widget layer adapts a
 // real window; tests use a fake.
 class PlacementWindow {
-  public:
+public:
     virtual ~PlacementWindow() = default;
     virtual float left() const = 0;
     virtual float top() const = 0;
@@ -48,7 +48,7 @@ struct NormalPlacement {
 // shutdown. A window that is minimised or maximised at shutdown saves the rectangle it
 // returns to when restored.
 class WindowPlacement {
-  public:
+public:
     // Reads "Left", "Top", "Width", "Height" and "WindowState" and applies them to the
     // window, then remembers the window's rectangle. Values the window cannot take fall
     // back to the defaults, and a rectangle that lies entirely off every screen is moved
@@ -64,7 +64,7 @@ class WindowPlacement {
 
     const NormalPlacement& normal() const { return normal_; }
 
-  private:
+private:
     NormalPlacement normal_;
 };
 

@@ -27,7 +27,7 @@ inline constexpr char kGothicFamily[] = "IPAPGothic";
 // its parent's window (kept on the screen).
 class AuxWindow : public QDialog {
     Q_OBJECT
-  public:
+public:
     AuxWindow(QWidget* parent, const QString& caption, QSize clientSize);
 };
 

@@ -13,13 +13,13 @@ namespace trimlet {
 // Every control carries its name as object name ("frButton", "cmdSave_2", "lblJPG").
 class frmHelp final : public AuxWindow {
     Q_OBJECT
-  public:
+public:
     explicit frmHelp(QWidget* parent = nullptr);
 
     void cmdClose_Click() { reject(); }
     QPushButton* cmdClose() const { return cmdClose_; }
 
-  private:
+private:
     QPushButton* cmdClose_ = nullptr;
 };
 

@@ -12,7 +12,7 @@ class UrlOpener;
 // close box. Built afresh at each opening.
 class frmVersion final : public AuxWindow {
     Q_OBJECT
-  public:
+public:
     // opener hands the web page to the browser; it may be null (the link does nothing).
     explicit frmVersion(UrlOpener* opener, QWidget* parent = nullptr);
 
@@ -25,10 +25,10 @@ class frmVersion final : public AuxWindow {
     QLabel* lblVersion() const { return lblVersion_; }
     QLabel* lblSite() const { return lblSite_; }
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     UrlOpener* opener_;
     QLabel* picture1_ = nullptr;
     QLabel* lblVersion_ = nullptr;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
-#include <zlib.h>
 
 #include "acquisition/picturefile.h"
 #include "support/fakes.h"
@@ -60,10 +60,10 @@ TEST_F(PictureFileTest, RefusesWhatIsNoSinglePictureFile) {
     const QString cases[] = {
         QString(),
         dir.filePath("missing.png"),
-        dir.path(),                              // a folder
-        text,                                    // a text file, whatever its name says
+        dir.path(),                                 // a folder
+        text,                                       // a text file, whatever its name says
         QLatin1Char('"') + png + QLatin1Char('"'),  // quotes are part of the name
-        png + QLatin1Char(' ') + png,            // two paths
+        png + QLatin1Char(' ') + png,               // two paths
         write("empty.bmp", QByteArray()),
     };
     for (const QString& path : cases) {
@@ -77,8 +77,8 @@ TEST_F(PictureFileTest, RefusesWhatIsNoSinglePictureFile) {
 }
 
 TEST_F(PictureFileTest, AHugeDeclaredSizeFailsCleanly) {
-    for (const auto& size : {std::pair<quint32, quint32>{100000, 100000}, {30000, 30000},
-                             {2147483647u, 1u}}) {
+    for (const auto& size :
+         {std::pair<quint32, quint32>{100000, 100000}, {30000, 30000}, {2147483647u, 1u}}) {
         const QString path = write("huge.png", hostilePng(size.first, size.second));
         EXPECT_FALSE(LoadPictureFile(path)) << size.first << "x" << size.second;
     }

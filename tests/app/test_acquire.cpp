@@ -29,8 +29,7 @@ public:
     JournalGrabber(Journal& j, QImage screen) : journal_(j), screen_(std::move(screen)) {}
     QWidget* window = nullptr;
     QImage grabDesktop() override {
-        journal_.steps.push_back(window && window->isVisible() ? "grab (window visible)"
-                                                               : "grab");
+        journal_.steps.push_back(window && window->isVisible() ? "grab (window visible)" : "grab");
         return screen_;
     }
 

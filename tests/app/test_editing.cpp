@@ -31,7 +31,7 @@ using testing::PatternImage;
 constexpr QRgb kXor = 0x00C0FFFF;
 
 class EditingTest : public ::testing::Test {
-  protected:
+protected:
     FakeClipboard clipboard;
     std::unique_ptr<frmCrop> window;
     QImage picture;
@@ -285,7 +285,7 @@ TEST_F(EditingTest, OtherKeysLeaveTheCaptionAlone) {
 // Alt+arrow reaches the picture as a key press with Alt held, and Alt never brings
 // the menu bar into play, also with a style that navigates the menu bar with Alt.
 class AltKeyTest : public EditingTest, public ::testing::WithParamInterface<const char*> {
-  protected:
+protected:
     QString previousStyle;
     void SetUp() override {
         previousStyle = QApplication::style()->name();

@@ -109,7 +109,8 @@ TEST_F(FrmCropTest, HighlightXorsExactlyTheSelectedBlock) {
     window->selection() = Selection{11, 5, 9, 3, 11, 5};  // columns 11..20, rows 5..8
     window->ShowSelection();
     EXPECT_EQ(window->windowTitle(), "選択(11,5)-(20,8) W=10 H=4");
-    const QImage shown = window->picCropImg()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown =
+        window->picCropImg()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), picture.size());
     int mismatches = 0;
     for (int y = 0; y < picture.height(); ++y)

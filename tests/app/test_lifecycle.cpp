@@ -15,7 +15,7 @@ namespace trimlet {
 namespace {
 
 class LifecycleTest : public ::testing::Test {
-  protected:
+protected:
     QTemporaryDir dir;
     testing::FakeClipboard clipboard;
     std::unique_ptr<frmCrop> window;

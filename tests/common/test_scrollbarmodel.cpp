@@ -28,7 +28,7 @@ TEST(ScrollBarModel, ValueIsClampedIntoTheRangeInEitherOrder) {
         int expected;
     };
     const Case cases[] = {
-        {599, 300, 300}, {599, 599, 599}, {599, 600, 599}, {599, 0, 1},   {599, -40000, 1},
+        {599, 300, 300}, {599, 599, 599}, {599, 600, 599},  {599, 0, 1},  {599, -40000, 1},
         {0, 5, 1},       {0, 0, 0},       {-100, -50, -50}, {-100, 7, 1}, {-100, -200, -100},
     };
     for (const auto& c : cases) {

@@ -28,8 +28,7 @@ TEST(Selection, CaptionTable) {
         {{0, 0, 0, 0, 3, 0}, "選択(0,0)-(0,0) W=1 H=1"},
         {{-5, -2, 3, 4, -5, -2}, "選択(-5,-2)-(-2,2) W=4 H=5"},
         // Extreme numbers are written in full, without wrapping around.
-        {{INT32_MAX, 1, INT32_MAX, 0, 1, 1},
-         "選択(2147483647,1)-(4294967294,1) W=2147483648 H=1"},
+        {{INT32_MAX, 1, INT32_MAX, 0, 1, 1}, "選択(2147483647,1)-(4294967294,1) W=2147483648 H=1"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.sel.caption(), c.caption);
 }

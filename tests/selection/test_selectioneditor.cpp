@@ -469,7 +469,7 @@ TEST(SelectionEditorSwallow, FirstPointerEventAfterResizeIsDropped) {
         rig.run({Resized(), first});
         EXPECT_EQ(rig.sel, kBlock);
         EXPECT_FALSE(rig.editor.skipMouseEvent());
-// clang-format on
+        // clang-format on
         EXPECT_EQ(rig.shows, 0);
         // The state has ended: the next press acts.
         rig.run({Press(1, 40, 40)});

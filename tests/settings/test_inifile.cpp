@@ -15,7 +15,7 @@ namespace trimlet {
 namespace {
 
 class IniFileTest : public ::testing::Test {
-  protected:
+protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("trimlet.ini")); }
     void put(const QByteArray& text) const {

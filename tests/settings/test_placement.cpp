@@ -14,7 +14,7 @@ namespace {
 
 // 15 twips per pixel: a 1280 x 1024 screen, a 360 x 240 minimum.
 class FakeWindow final : public PlacementWindow {
-  public:
+public:
     float l = 0, t = 0, w = 0, h = 0;
     WindowShowState s = WindowShowState::Normal;
     std::vector<QRect> screenList;
@@ -39,7 +39,7 @@ class FakeWindow final : public PlacementWindow {
 };
 
 class PlacementTest : public ::testing::Test {
-  protected:
+protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("trimlet.ini")); }
     void put(const QByteArray& text) const {

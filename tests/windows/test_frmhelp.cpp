@@ -164,7 +164,7 @@ TEST(FrmHelp, TabOrderStartsAtTheReloadCopy) {
 }
 
 class HelpFromMainWindow : public ::testing::Test {
-  protected:
+protected:
     testing::FakeClipboard clipboard;
     testing::FakeGrabber grabber;
     testing::FakeSaveDialog saveDialog;
