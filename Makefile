@@ -2,7 +2,7 @@
 # from Debian's packages first, then build.
 
 PACKAGES := build-essential cmake pkg-config \
-	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6 libgl-dev \
+	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
 	libturbojpeg0-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev \
 	fonts-ipafont-gothic \

@@ -21,11 +21,11 @@ void frmCrop::Form_Load(const QString& commandLine) {
     placement_.LoadWindowPlacement(placementWindow_, SettingsPath(), kDefaultLeft, kDefaultTop,
                                    kDefaultWidth, kDefaultHeight);
 
-    // A stored number beyond 32 bits reads as the default.
+    // The stored wait checks its menu item; any other value, or a number beyond 32 bits,
+    // checks the default.
     const QString storedWait = ReadIniValue(QStringLiteral("Wait"), QStringLiteral("Capture"),
                                             QStringLiteral("1000"), SettingsPath());
-    captureWait_ = RoundToInt32(Val(storedWait.toStdString())).value_or(kDefaultCaptureWait);
-    switch (WaitForStoredValue(captureWait_)) {
+    switch (WaitForStoredText(storedWait.toStdString())) {
         case 500:
             mnWait500_Click();
             break;

@@ -1,5 +1,8 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QThread>
+#include <QTranslator>
 
 #include "app/frmcrop.h"
 #include "app/singleinstance.h"
@@ -19,6 +22,11 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
     QApplication::setWindowIcon(trimlet::ProgramIcon());
+    // Qt's own texts (the save dialog's buttons and questions) in the user's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     trimlet::QtClipboard clipboard;
     const std::unique_ptr<trimlet::ScreenGrabber> grabber = trimlet::CreateScreenGrabber();
