@@ -12,9 +12,15 @@ INI=$E2E_TMP/bin/trimlet.ini
 
 # Chooses "終了", the last item of the menu, and waits up to 10 s for the program to end.
 quit_by_menu() {
-    local id=$1 pid=$2
+    local id=$1 pid=$2 before
+    before=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
     xdotool mousemove --window "$id" 20 10 click 1
-    sleep 0.5
+    # Wait for the menu's own window, however busy the machine is.
+    for _ in $(seq 100); do
+        [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    sleep 0.2
     xdotool key Up
     sleep 0.2
     xdotool key Return
