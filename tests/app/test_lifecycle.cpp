@@ -10,27 +10,17 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/tempini.h"
 
 namespace trimlet {
 namespace {
 
-class LifecycleTest : public ::testing::Test {
+class LifecycleTest : public ::testing::Test, protected testing::TempIniFile {
 protected:
-    QTemporaryDir dir;
     testing::FakeClipboard clipboard;
     std::unique_ptr<frmCrop> window;
     int pathRequests = 0;
 
-    QString path() const { return dir.filePath(QStringLiteral("trimlet.ini")); }
-    void put(const QByteArray& text) const {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray contents() const {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     // Form_Load without showing the window.
     void load(bool withSettings = true) {
         clipboard.image = testing::PatternImage(64, 48);

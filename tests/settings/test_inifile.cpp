@@ -10,24 +10,13 @@
 #include <csignal>
 
 #include "settings/inifile.h"
+#include "support/tempini.h"
 
 namespace trimlet {
 namespace {
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public ::testing::Test, protected testing::TempIniFile {
 protected:
-    QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("trimlet.ini")); }
-    void put(const QByteArray& text) const {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray contents() const {
-        QFile f(path());
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        return f.readAll();
-    }
     QString read(const char* section, const char* key, const char* def = "DEF") const {
         return ReadIniValue(QString::fromUtf8(section), QString::fromUtf8(key),
                             QString::fromUtf8(def), path());

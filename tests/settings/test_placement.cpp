@@ -8,6 +8,7 @@
 
 #include "settings/inifile.h"
 #include "settings/windowplacement.h"
+#include "support/tempini.h"
 
 namespace trimlet {
 namespace {
@@ -38,19 +39,8 @@ public:
     void place(float nl, float nt, float nw, float nh) { l = nl, t = nt, w = nw, h = nh; }
 };
 
-class PlacementTest : public ::testing::Test {
+class PlacementTest : public ::testing::Test, protected testing::TempIniFile {
 protected:
-    QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("trimlet.ini")); }
-    void put(const QByteArray& text) const {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray contents() const {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     void load(WindowPlacement& p, FakeWindow& w) const {
         p.LoadWindowPlacement(w, path(), 0, 0, 6375, 5460);
     }
