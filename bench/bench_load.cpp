@@ -45,6 +45,21 @@ void Print(const char* what, const Stats& s) {
                 s.min);
 }
 
+// Reloads from the given clipboard into a shown main window, runs times, and prints.
+void TimeReloads(trimlet::Clipboard& clipboard, const char* label, int runs) {
+    trimlet::CropServices s;
+    s.clipboard = &clipboard;
+    trimlet::frmCrop window(s);
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+    const Stats st = Time(runs, [&] {
+        window.cmdCBChk_Click();
+        window.repaint();
+    });
+    Print(label, st);
+    std::printf("caption after the last load: %s\n", window.windowTitle().toUtf8().constData());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,20 +67,9 @@ int main(int argc, char** argv) {
     const QImage picture = trimlet::testing::PatternImage(3840, 2160);
 
     // In memory: everything the program does once the pixels are in hand.
-    {
-        trimlet::testing::FakeClipboard clipboard;
-        clipboard.image = picture;
-        trimlet::CropServices s;
-        s.clipboard = &clipboard;
-        trimlet::frmCrop window(s);
-        window.show();
-        (void)QTest::qWaitForWindowExposed(&window);
-        const Stats st = Time(20, [&] {
-            window.cmdCBChk_Click();
-            window.repaint();
-        });
-        Print("load 3840x2160, in-memory clipboard", st);
-    }
+    trimlet::testing::FakeClipboard memory;
+    memory.image = picture;
+    TimeReloads(memory, "load 3840x2160, in-memory clipboard", 20);
 
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         std::printf("(no X server: the real clipboard figure needs xvfb-run)\n");
@@ -83,17 +87,7 @@ int main(int argc, char** argv) {
     }
     QTest::qWait(500);
     trimlet::QtClipboard clipboard;
-    trimlet::CropServices s;
-    s.clipboard = &clipboard;
-    trimlet::frmCrop window(s);
-    window.show();
-    (void)QTest::qWaitForWindowExposed(&window);
-    const Stats st = Time(10, [&] {
-        window.cmdCBChk_Click();
-        window.repaint();
-    });
-    Print("load 3840x2160, X11 clipboard (PNG by xclip)", st);
-    std::printf("caption after the last load: %s\n\n", window.windowTitle().toUtf8().constData());
+    TimeReloads(clipboard, "load 3840x2160, X11 clipboard (PNG by xclip)", 10);
     xclip.kill();
     xclip.waitForFinished();
     return 0;
