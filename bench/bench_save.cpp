@@ -258,9 +258,12 @@ void Measure(const char* name, const QImage& picture, const QDir& dir, int runs,
     std::printf("\n%s picture, %d x %d, median of %d runs\n", name, picture.width(),
                 picture.height(), runs);
     std::printf("  %-34s %10s %10s %10s\n", "", "ms", "KiB", "PSNR dB");
+    // A lossless row has no PSNR: it says so.
     const auto row = [](const char* what, double ms, qint64 bytes, double psnr) {
-        std::printf("  %-34s %10.0f %10lld %10.2f\n", what, ms,
-                    static_cast<long long>(bytes / 1024), psnr);
+        char quality[32] = "  lossless";
+        if (!std::isnan(psnr)) std::snprintf(quality, sizeof quality, "%10.2f", psnr);
+        std::printf("  %-34s %10.0f %10lld %s\n", what, ms, static_cast<long long>(bytes / 1024),
+                    quality);
     };
     row("JPEG q60, ours", tOurJpg, FileSize(ourJpg), jpegPsnr(ourJpg));
     row("JPEG q60, cjpeg -quality 60 (PPM)", tCjpeg, FileSize(cjpegJpg), jpegPsnr(cjpegJpg));

@@ -21,8 +21,12 @@ std::int32_t Narrow(Wide v) {
 
 std::int32_t Round(double v) { return RoundClampInt32(v); }
 
-// A scroll value computed in wide integers, handed to the bar (which clamps it).
+// A scroll value computed in wide integers, handed to the bar (which clamps it). A
+// disabled bar belongs to a picture that fits the viewport: it stays where it is, so
+// the picture keeps to the viewport's top-left corner (its range runs from below 1 to
+// 1, and any other value would push the picture away from the corner).
 void SetScroll(ScrollBarModel& bar, Wide value) {
+    if (!bar.enabled()) return;
     bar.setValue(static_cast<int>(std::clamp<Wide>(value, INT32_MIN, INT32_MAX)));
 }
 

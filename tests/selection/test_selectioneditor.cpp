@@ -67,6 +67,8 @@ struct Rig {
         view.viewportHeight = g.viewportHeight;
         view.hs.setMax(static_cast<std::int16_t>(g.imageWidth - g.viewportWidth));
         view.vs.setMax(static_cast<std::int16_t>(g.imageHeight - g.viewportHeight));
+        view.hs.setEnabled(g.imageWidth > g.viewportWidth);
+        view.vs.setEnabled(g.imageHeight > g.viewportHeight);
         view.hs.setValue(hsValue);
         view.vs.setValue(vsValue);
         view.hs.setChangeHandler([this] { ++hsChanges; });
@@ -567,6 +569,30 @@ TEST(SelectionEditorRightDrag, LastMoveFollowsPressAndMoves) {
     EXPECT_EQ(rig.editor.lastMoveX(), 0.f);
     EXPECT_EQ(rig.editor.lastMoveY(), 0.f);
 }
+
+// --- a picture that fits the viewport -------------------------------------------------
+// Its bars are disabled and their range runs from below 1 up to 1; a follow rule must
+// not push the picture away from the viewport's top-left corner.
+
+class PictureThatFits : public ::testing::TestWithParam<Case> {};
+TEST_P(PictureThatFits, NeverScrolls) { RunCase(GetParam()); }
+
+constexpr Geometry kAlmostTall{300, 277, 401, 282};  // VS range -5..1
+constexpr Geometry kExact{401, 282, 401, 282};       // both ranges 0..1
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PictureThatFits,
+    ::testing::Values(Case{"AltShiftDownPastTheVisibleBottom", kAlmostTall, Rest(1, 250, 10, 26), 1, 1,
+                           {KeyPress(kKeyDown, kAlt | kShift)},
+                           Rest(1, 251, 10, 26), 1, 1},
+                      Case{"AltCtrlDownOnTheWholeExactPicture", kExact, Rest(1, 1, 400, 281), 1, 1,
+                           {KeyPress(kKeyDown, kAlt | kCtrl), KeyPress(kKeyRight, kAlt | kCtrl)},
+                           Rest(1, 1, 400, 281), 1, 1},
+                      Case{"AltUpAndLeftStayAtTheCorner", kExact, Rest(5, 5, 10, 10), 1, 1,
+                           {KeyPress(kKeyUp, kAlt | kShift), KeyPress(kKeyLeft, kAlt | kShift)},
+                           Rest(1, 1, 10, 10), 1, 1}));
+// clang-format on
 
 }  // namespace
 }  // namespace trimlet
