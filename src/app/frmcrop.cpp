@@ -16,6 +16,7 @@
 #include "app/scrollbarmirror.h"
 #include "platform/clipboard.h"
 #include "platform/screengrab.h"
+#include "windows/qualitybox.h"
 
 namespace trimlet {
 namespace {
@@ -56,13 +57,7 @@ void frmCrop::BuildControls() {
     // Created in the designed order; the tab order below follows the design's numbers.
     cmdCBChk_ = MakeButton(client_, QStringLiteral("再読込"), QRect(272, 4, 73, 25));
     cmdCap_ = MakeButton(client_, QStringLiteral("画面ｷｬﾌﾟﾁｬ"), QRect(200, 4, 73, 25));
-    cbJpg_ = new QComboBox(client_);
-    cbJpg_->setEditable(true);
-    cbJpg_->setInsertPolicy(QComboBox::NoInsert);
-    cbJpg_->addItems({QStringLiteral("10"), QStringLiteral("30"), QStringLiteral("60"),
-                      QStringLiteral("70"), QStringLiteral("80"), QStringLiteral("100")});
-    cbJpg_->setCurrentIndex(-1);
-    cbJpg_->setEditText(QStringLiteral("60"));
+    cbJpg_ = MakeQualityBox(client_);
     cbJpg_->setGeometry(130, 8, 45, 20);
     cmdSave_[2] = MakeButton(client_, QStringLiteral("JPG"), QRect(80, 4, 41, 25));
     cmdSave_[1] = MakeButton(client_, QStringLiteral("GIF"), QRect(40, 4, 41, 25));

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "windows/qualitybox.h"
+
 namespace trimlet {
 namespace {
 
@@ -67,15 +69,8 @@ frmHelp::frmHelp(QWidget* parent)
     Label(frButton, "lblJPG",
           QStringLiteral("選択範囲をJPEGファイルで保存。　　　　ベタ塗りの部分がにじむ。"),
           Twips(840, 1200, 3135, 375));
-    auto* cbJpg = new QComboBox(frButton);
-    cbJpg->setObjectName(QStringLiteral("cbJpg"));
+    QComboBox* cbJpg = MakeQualityBox(frButton);
     cbJpg->setFont(PlainFont());
-    cbJpg->setEditable(true);
-    cbJpg->setInsertPolicy(QComboBox::NoInsert);
-    cbJpg->addItems({QStringLiteral("10"), QStringLiteral("30"), QStringLiteral("60"),
-                     QStringLiteral("70"), QStringLiteral("80"), QStringLiteral("100")});
-    cbJpg->setCurrentIndex(-1);
-    cbJpg->setEditText(QStringLiteral("60"));
     cbJpg->setGeometry(Twips(120, 1710, 675, 300));
     Label(frButton, "lblPercent", QStringLiteral("%"), Twips(840, 1800, 180, 255));
     Label(frButton, "lblJPG2",
