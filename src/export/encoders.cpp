@@ -1,11 +1,11 @@
 #include "export/encoders.h"
 
+
 #include <gif_lib.h>
 #include <libimagequant.h>
 #include <turbojpeg.h>
 
 #include <QIODevice>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/atomicfile.h"
 #include "export/dither.h"
 
 namespace trimlet {
@@ -307,10 +308,8 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
 
 ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& block, int quality,
                        const GifOptions& gif) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return ExportResult::Failure("cannot write " + path.toStdString() + ": " +
-                                     file.errorString().toStdString());
+    AtomicFile file(path);
+    if (!file.open()) return ExportResult::Failure(file.error());
     ExportResult r = ExportResult::Ok();
     switch (format) {
         case ImageFormat::Bmp:
@@ -324,12 +323,11 @@ ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& bl
             break;
     }
     if (!r) {
-        file.cancelWriting();
-        return r;
+        file.cancel();
+        // A write the disk refused is what went wrong, not the encoder's echo of it.
+        return file.error().empty() ? r : ExportResult::Failure(file.error());
     }
-    if (!file.commit())
-        return ExportResult::Failure("cannot write " + path.toStdString() + ": " +
-                                     file.errorString().toStdString());
+    if (!file.commit()) return ExportResult::Failure(file.error());
     return ExportResult::Ok();
 }
 

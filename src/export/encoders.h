@@ -48,9 +48,9 @@ ExportResult EncodeJpeg(const QImage& block, int quality, QIODevice& out);
 // One frame, at most 256 colours, dithered.
 ExportResult EncodeGif(const QImage& block, QIODevice& out, const GifOptions& options = {});
 
-// Writes block to path in the given format through a QSaveFile: the file appears
-// only complete; on any failure the target is left as it was (absent or the previous
-// file). quality is used only for JPEG.
+// Writes block to path in the given format through an AtomicFile: the file appears
+// only complete; on any failure (a full disk included) the target is left as it was,
+// absent or the previous file, and the result says why. quality is used only for JPEG.
 ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& block, int quality,
                        const GifOptions& gif = {});
 

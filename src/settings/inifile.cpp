@@ -1,13 +1,19 @@
 #include "settings/inifile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <cerrno>
 #include <optional>
 #include <vector>
+
+#include "common/atomicfile.h"
 
 namespace trimlet {
 namespace {
@@ -18,18 +24,30 @@ struct IniText {
     QByteArray lineEnd = "\n";
 };
 
+// Lines end with LF, CRLF or a lone CR; the file's first line end is the style its
+// rewrite keeps.
 IniText SplitLines(const QByteArray& data) {
     IniText text;
-    if (data.contains("\r\n")) text.lineEnd = "\r\n";
+    bool styleSeen = false;
     qsizetype start = 0;
-    while (start < data.size()) {
-        qsizetype end = data.indexOf('\n', start);
-        if (end < 0) end = data.size();
-        QByteArray line = data.mid(start, end - start);
-        if (line.endsWith('\r')) line.chop(1);
-        text.lines.push_back(std::move(line));
-        start = end + 1;
+    qsizetype i = 0;
+    while (i < data.size()) {
+        const char c = data[i];
+        if (c != '\n' && c != '\r') {
+            ++i;
+            continue;
+        }
+        const qsizetype endLength =
+            (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ? 2 : 1;
+        if (!styleSeen) {
+            text.lineEnd = data.mid(i, endLength);
+            styleSeen = true;
+        }
+        text.lines.push_back(data.mid(start, i - start));
+        i += endLength;
+        start = i;
     }
+    if (start < data.size()) text.lines.push_back(data.mid(start));
     return text;
 }
 
@@ -41,6 +59,14 @@ QByteArray TrimBlanks(QByteArray s) {
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
     return s.mid(b, e - b);
+}
+
+// A value in a matching pair of double or single quotes stands for what is between them.
+QByteArray WithoutOuterQuotes(const QByteArray& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
 }
 
 bool SameName(const QByteArray& stored, const QString& wanted) {
@@ -67,14 +93,12 @@ LineKind Classify(const QByteArray& raw, bool firstLine) {
         k.name = TrimBlanks(line.mid(1, close - 1));
         return k;
     }
-    k.kind = LineKind::Key;
+    // A line without "=" is no key: it stays in the file but reads as nothing.
     const qsizetype eq = line.indexOf('=');
-    if (eq < 0) {
-        k.name = line;  // a bare key stands for an empty value
-    } else {
-        k.name = TrimBlanks(line.left(eq));
-        k.value = TrimBlanks(line.mid(eq + 1));
-    }
+    if (eq < 0) return k;
+    k.kind = LineKind::Key;
+    k.name = TrimBlanks(line.left(eq));
+    k.value = WithoutOuterQuotes(TrimBlanks(line.mid(eq + 1)));
     return k;
 }
 
@@ -116,6 +140,53 @@ QString CutToLimit(const QByteArray& utf8) {
     return QString::fromUtf8(utf8.left(n));
 }
 
+// What stands at the settings file's path.
+struct StoredFile {
+    enum State { Missing, Plain, Refused } state = Missing;
+    QByteArray data;
+};
+
+// Reads the settings file without ever blocking or reading without end: a FIFO, a
+// device, a folder or a file beyond kIniFileMaxBytes is Refused. A link is followed for
+// reading.
+StoredFile ReadStoredFile(const QString& path) {
+    StoredFile file;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        file.state = errno == ENOENT ? StoredFile::Missing : StoredFile::Refused;
+        return file;
+    }
+    struct stat st {};
+    file.state = StoredFile::Refused;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kIniFileMaxBytes) {
+        // Read to the cap and one byte beyond, so a file that grows meanwhile is caught.
+        QByteArray data(static_cast<qsizetype>(st.st_size) + 1, Qt::Uninitialized);
+        qsizetype got = 0;
+        bool failed = false;
+        while (got < data.size()) {
+            const ssize_t n =
+                ::read(fd, data.data() + got, static_cast<std::size_t>(data.size() - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) failed = true;
+            if (n <= 0) break;
+            got += n;
+        }
+        if (!failed && got <= kIniFileMaxBytes && got <= st.st_size) {
+            data.truncate(got);
+            file.data = std::move(data);
+            file.state = StoredFile::Plain;
+        }
+    }
+    ::close(fd);
+    return file;
+}
+
+bool IsLink(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool HasLineBreak(const QString& s) {
     return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
 }
@@ -126,9 +197,9 @@ QString ReadIniValue(const QString& section, const QString& key, const QString& 
                      const QString& path) {
     const QString fallback = CutToLimit(defaultValue.toUtf8());
     if (path.isEmpty()) return fallback;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return fallback;
-    const IniText text = SplitLines(file.readAll());
+    const StoredFile file = ReadStoredFile(path);
+    if (file.state != StoredFile::Plain) return fallback;
+    const IniText text = SplitLines(file.data);
     const std::optional<SectionSpan> span = FindSection(text, section);
     if (!span) return fallback;
     const std::optional<std::size_t> line = FindKey(text, *span, key);
@@ -145,15 +216,12 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
         key.contains(QLatin1Char('=')) || HasLineBreak(value))
         return false;
 
-    IniText text;
-    QFile existing(path);
-    if (existing.exists()) {
-        // A file that is there but cannot be read is left alone rather than replaced by
-        // one holding only this value.
-        if (!existing.open(QIODevice::ReadOnly)) return false;
-        text = SplitLines(existing.readAll());
-        existing.close();
-    }
+    // A file that is there but cannot be read, or is no plain file, is left alone rather
+    // than replaced by one holding only this value. A link may point anywhere (another
+    // program's file, a system file): it is read but never written through.
+    const StoredFile existing = ReadStoredFile(path);
+    if (existing.state == StoredFile::Refused || IsLink(path)) return false;
+    IniText text = SplitLines(existing.data);
 
     const QByteArray entry = key.trimmed().toUtf8() + '=' + value.toUtf8();
     if (const std::optional<SectionSpan> span = FindSection(text, section)) {
@@ -177,14 +245,7 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
 
     const QFileInfo info(path);
     if (!info.absoluteDir().exists() && !QDir().mkpath(info.absolutePath())) return false;
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    if (out.write(data) != data.size()) {
-        out.cancelWriting();
-        (void)out.commit();
-        return false;
-    }
-    return out.commit();
+    return WriteFileAtomically(path, data, LinkPolicy::Refuse);
 }
 
 QString SettingsFilePath(const QString& executableFolder, const QString& userConfigFolder) {

@@ -14,6 +14,10 @@ namespace trimlet {
 // The longest value ReadIniValue returns, in bytes of the file's encoding.
 inline constexpr int kIniValueMaxBytes = 1023;
 
+// The largest settings file that is read at all. A larger file, or anything that is not
+// a plain file (a FIFO, a device, a folder), reads as absent and is never rewritten.
+inline constexpr qint64 kIniFileMaxBytes = 16 * 1024 * 1024;
+
 // The stored text of section/key in the file at path, or defaultValue when the file,
 // the section or the key is missing. A key with nothing after "=" gives the empty text.
 // The result (stored or default) is cut to its first 1023 bytes.

@@ -2,14 +2,18 @@
 // the atomic replacement.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
 
 #include "settings/inifile.h"
+#include "support/fullfs.h"
 #include "support/tempini.h"
 
 namespace trimlet {
@@ -60,7 +64,7 @@ TEST_F(IniFileTest, ReadTable) {
         {"WINDOW", "windowstate", "2"},    // names compare without letter case
         {" Window ", " Left ", "1500"},    // blanks around the asked names do not count
         {"Wait", "Capture", "2000"},       // the first of two equal keys
-        {"Window", "Bare", ""},            // a key without "=" holds the empty text
+        {"Window", "Bare", "DEF"},         // a line without "=" is no key
         {"Window", "Extra", "DEF"},        // only the first section of a name counts
         {"Window", "Missing", "DEF"},      // missing key
         {"Nowhere", "Left", "DEF"},        // missing section
@@ -162,6 +166,107 @@ TEST_F(IniFileTest, AnUnreadableFileIsNotReplaced) {
     EXPECT_FALSE(write("Wait", "Capture", "500"));
     QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(contents(), QByteArray("[Wait]\nCapture=2000\nOther=keep\n"));
+}
+
+TEST_F(IniFileTest, QuotedValuesReadWithoutTheirOuterQuotes) {
+    put("[Wait]\n"
+        "Capture=\"500\"\n"
+        "Single='2000'\n"
+        "Padded =  \" 3000 \"  \n"
+        "Unmatched=\"500'\n"
+        "Empty=\"\"\n"
+        "One=\"\n"
+        "Inner=a\"b\"c\n");
+    const struct {
+        const char* key;
+        const char* expected;
+    } rows[] = {
+        {"Capture", "500"}, {"Single", "2000"}, {"Padded", " 3000 "}, {"Unmatched", "\"500'"},
+        {"Empty", ""},      {"One", "\""},      {"Inner", "a\"b\"c"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(read("Wait", r.key), QString::fromUtf8(r.expected)) << r.key;
+}
+
+TEST_F(IniFileTest, EveryLineEndStyleReadsAndIsKeptOnWrite) {
+    for (const char* endText : {"\n", "\r\n", "\r"}) {
+        const QByteArray end(endText);
+        SCOPED_TRACE(end.toHex().toStdString());
+        put("[Window]" + end + "Left=1500" + end + "[Wait]" + end + "Capture=2000" + end);
+        EXPECT_EQ(read("Window", "Left"), QStringLiteral("1500"));
+        EXPECT_EQ(read("Wait", "Capture"), QStringLiteral("2000"));
+        EXPECT_TRUE(write("Wait", "Capture", "500"));
+        EXPECT_TRUE(write("Wait", "New", "x"));
+        EXPECT_EQ(contents(), "[Window]" + end + "Left=1500" + end + "[Wait]" + end +
+                                  "Capture=500" + end + "New=x" + end);
+    }
+}
+
+// What may stand where the settings file should be, and how each is treated.
+TEST_F(IniFileTest, OnlyAPlainFileOfSaneSizeIsReadAndOnlyAPlainFileIsWritten) {
+    const QByteArray file = QFile::encodeName(path());
+    const QString target = dir.filePath("elsewhere.ini");
+    const QByteArray elsewhere = "[Wait]\nCapture=2000\n";
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(elsewhere);
+    }
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* expectedRead;
+    } cases[] = {
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.constData(), 0600), 0); }, "DEF"},
+        {"a link to /dev/zero", [&] { ASSERT_EQ(::symlink("/dev/zero", file.constData()), 0); },
+         "DEF"},
+        {"a folder", [&] { ASSERT_EQ(::mkdir(file.constData(), 0700), 0); }, "DEF"},
+        {"a file past the size cap",
+         [&] {
+             put("[Wait]\nCapture=2000\n");
+             ASSERT_EQ(::truncate(file.constData(), kIniFileMaxBytes + 1), 0);
+         },
+         "DEF"},
+        {"a link to a plain file",
+         [&] { ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), file.constData()), 0); },
+         "2000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(file.constData());
+        ::rmdir(file.constData());
+        c.make();
+        struct stat before {};
+        ASSERT_EQ(::lstat(file.constData(), &before), 0);
+        EXPECT_EQ(read("Wait", "Capture"), QString::fromUtf8(c.expectedRead));
+        EXPECT_FALSE(write("Wait", "Capture", "500"));
+        struct stat after {};
+        ASSERT_EQ(::lstat(file.constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_size, before.st_size);
+    }
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), elsewhere);
+}
+
+TEST_F(IniFileTest, AFullDiskLeavesThePreviousSettings) {
+    testing::SmallFilesystem fs(256 << 10);
+    if (!fs.ready()) GTEST_SKIP() << fs.whyNot();
+    const QString ini = fs.path("trimlet.ini");
+    ASSERT_TRUE(WriteIniValue("Wait", "Capture", "2000", ini));
+    const QByteArray before = [&] {
+        QFile f(ini);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ASSERT_TRUE(fs.fillLeaving(0));
+    EXPECT_FALSE(WriteIniValue("Wait", "Capture", QString(5000, QLatin1Char('9')), ini));
+    EXPECT_EQ(ReadIniValue("Wait", "Capture", "x", ini), QStringLiteral("2000"));
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(fs.files(), QStringList{"trimlet.ini"});
 }
 
 TEST_F(IniFileTest, TheFolderOfANewFileIsCreated) {
