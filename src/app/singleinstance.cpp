@@ -46,12 +46,35 @@ QString SingleInstance::LockFileName(const QString& display) {
     return QStringLiteral("trimlet-%1.lock").arg(key);
 }
 
+QString SingleInstance::CanonicalDisplay(const QString& x11Display, const QString& waylandDisplay,
+                                         const QString& runtimeDir) {
+    const QString wayland = waylandDisplay.trimmed();
+    if (!wayland.isEmpty())
+        return QDir::cleanPath(
+            QDir::isAbsolutePath(wayland) ? wayland : runtimeDir + QLatin1Char('/') + wayland);
+    const QString x11 = x11Display.trimmed();
+    const qsizetype colon = x11.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0) return x11;
+    QString host = x11.left(colon);
+    if (host == QLatin1String("unix")) host.clear();
+    QString number = x11.mid(colon + 1);
+    const qsizetype dot = number.indexOf(QLatin1Char('.'));
+    if (dot >= 0) number.truncate(dot);
+    return host + QLatin1Char(':') + number;
+}
+
 QString SingleInstance::DefaultLockPath() {
-    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (display.isEmpty()) display = qEnvironmentVariable("DISPLAY");
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty()) folder = QDir::tempPath();
-    return QDir(folder).filePath(LockFileName(display));
+    const QString display = CanonicalDisplay(qEnvironmentVariable("DISPLAY"),
+                                             qEnvironmentVariable("WAYLAND_DISPLAY"), folder);
+    // A Wayland socket's path is long: its last part names it well enough inside the
+    // runtime folder that holds both.
+    const QString name =
+        display.startsWith(QLatin1Char('/')) && display.startsWith(folder + QLatin1Char('/'))
+            ? display.mid(folder.size() + 1)
+            : display;
+    return QDir(folder).filePath(LockFileName(name));
 }
 
 }  // namespace trimlet

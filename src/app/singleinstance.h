@@ -24,6 +24,12 @@ public:
     // The lock file's name for a display ("trimlet-_0.lock" for ":0"), so that separate
     // desktops (each X display or Wayland socket) run a copy each.
     [[nodiscard]] static QString LockFileName(const QString& display);
+    // One name per desktop however its address is spelt: for X11 the host (none for the
+    // local server, "unix" included) and the display number without the screen; for
+    // Wayland the socket's absolute path (a bare name lies in runtimeDir).
+    [[nodiscard]] static QString CanonicalDisplay(const QString& x11Display,
+                                                  const QString& waylandDisplay,
+                                                  const QString& runtimeDir);
     // The lock file for this process's desktop, in the user's runtime folder. Usable
     // before the application object exists.
     [[nodiscard]] static QString DefaultLockPath();

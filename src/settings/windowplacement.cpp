@@ -34,9 +34,21 @@ WindowShowState StoredState(const QString& path) {
     return static_cast<WindowShowState>(*state);
 }
 
-bool OnSomeScreen(const QRect& rect, const std::vector<QRect>& screens) {
-    for (const QRect& s : screens)
-        if (s.intersects(rect)) return true;
+// Whether any part of the rectangle lies on a screen. Worked in 64 bits: a stored
+// position near the end of the 32-bit range plus a width must not wrap around.
+bool OnSomeScreen(float left, float top, float width, float height,
+                  const std::vector<QRect>& screens) {
+    const std::int64_t l = RoundClampInt32(left);
+    const std::int64_t t = RoundClampInt32(top);
+    const std::int64_t r = l + RoundClampInt32(width);
+    const std::int64_t b = t + RoundClampInt32(height);
+    for (const QRect& s : screens) {
+        const std::int64_t sl = s.x();
+        const std::int64_t st = s.y();
+        const std::int64_t sr = sl + s.width();
+        const std::int64_t sb = st + s.height();
+        if (l < sr && r > sl && t < sb && b > st) return true;
+    }
     return false;
 }
 
@@ -62,9 +74,7 @@ void WindowPlacement::LoadWindowPlacement(PlacementWindow& window, const QString
     float placedLeft = left;
     float placedTop = top;
     const std::vector<QRect> screens = window.screens();
-    const QRect rect(RoundClampInt32(left), RoundClampInt32(top), RoundClampInt32(width),
-                     RoundClampInt32(height));
-    if (!screens.empty() && !OnSomeScreen(rect, screens)) {
+    if (!screens.empty() && !OnSomeScreen(left, top, width, height, screens)) {
         // A monitor that is gone: bring the window to where the user can reach it.
         placedLeft = float(screens.front().left());
         placedTop = float(screens.front().top());

@@ -84,5 +84,34 @@ TEST(SingleInstance, LockFileNamePerDesktop) {
     EXPECT_EQ(SingleInstance::LockFileName(QString()), QStringLiteral("trimlet-default.lock"));
 }
 
+// Every spelling of one desktop gives one key, so no spelling runs a second copy.
+TEST(SingleInstance, OneKeyPerDesktopWhateverTheSpelling) {
+    const struct {
+        const char* x11;
+        const char* wayland;
+        const char* key;
+    } rows[] = {
+        {":0", "", ":0"},
+        {":0.0", "", ":0"},
+        {":0.1", "", ":0"},
+        {"unix:0", "", ":0"},
+        {"unix:0.0", "", ":0"},
+        {" :0 ", "", ":0"},
+        {":1", "", ":1"},
+        {"localhost:10.0", "", "localhost:10"},  // forwarded over the network: another server
+        {"otherhost:0", "", "otherhost:0"},
+        {"", "", ""},
+        {":0", "wayland-1", "/run/user/1000/wayland-1"},
+        {"", "/run/user/1000/wayland-1", "/run/user/1000/wayland-1"},
+        {"", "/run/user/1000//wayland-1", "/run/user/1000/wayland-1"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(SingleInstance::CanonicalDisplay(QString::fromLatin1(r.x11),
+                                                   QString::fromLatin1(r.wayland),
+                                                   QStringLiteral("/run/user/1000")),
+                  QString::fromLatin1(r.key))
+            << r.x11 << " | " << r.wayland;
+}
+
 }  // namespace
 }  // namespace trimlet

@@ -30,6 +30,13 @@ echo "second copy ended after ${elapsed_ms} ms"
 kill -0 "$first" 2>/dev/null || fail "the first copy ended"
 wait_caption "$id" "選択(1,1)-(120,80) W=120 H=80"
 
+# Other spellings of the same display are the same desktop.
+for spelling in "$DISPLAY.0" "unix$DISPLAY" "unix$DISPLAY.0"; do
+    DISPLAY=$spelling timeout 10 "$APP" || fail "the copy on $spelling ended with $?"
+    [ "$(xdotool search --name '^選択|^トリムレット' | wc -l)" -eq 1 ] || fail "a second window appeared on $spelling"
+done
+kill -0 "$first" 2>/dev/null || fail "the first copy ended"
+
 # A first copy that dies without closing leaves no lock behind.
 kill -9 "$first"
 wait "$first" 2>/dev/null

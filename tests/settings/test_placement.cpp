@@ -176,6 +176,12 @@ TEST_F(PlacementTest, OffScreenPlacementComesBackToThePrimaryScreen) {
         // Partly visible: applied as stored.
         {"Left=18000\nTop=15000", {QRect(0, 0, 19200, 15360)}, {18000, 15000}},
         {"Left=-6000\nTop=-5000", {QRect(0, 0, 19200, 15360)}, {-6000, -5000}},
+        // Near the ends of the 32-bit range: no arithmetic may overflow on the way.
+        {"Left=-2147483648\nTop=2147483000", {QRect(0, 0, 19200, 15360)}, {0, 0}},
+        {"Left=2147483000\nTop=-2147483648", {QRect(0, 0, 19200, 15360)}, {0, 0}},
+        {"Left=2147483000\nTop=2147483000", {QRect(0, 0, 19200, 15360)}, {0, 0}},
+        {"Left=-2147483648\nTop=-2147483648", {QRect(0, 0, 19200, 15360)}, {0, 0}},
+        {"Left=-2147483648\nTop=0", {QRect(-2147483000, 0, 19200, 15360)}, {-2147483648.0f, 0}},
     };
     for (const Row& r : rows) {
         put(QByteArray("[Window]\n") + r.file + "\n");
@@ -185,6 +191,22 @@ TEST_F(PlacementTest, OffScreenPlacementComesBackToThePrimaryScreen) {
         load(p, w);
         EXPECT_EQ(QPointF(w.l, w.t), r.expected) << r.file;
         EXPECT_EQ(QSizeF(w.w, w.h), QSizeF(6375, 5460)) << r.file;
+    }
+}
+
+TEST_F(PlacementTest, HugeSizesNearTheLimitsStayWithinReach) {
+    for (const char* file :
+         {"Left=2147483000\nWidth=2147483000\nHeight=2147483000",
+          "Left=-2147483648\nTop=-2147483648\nWidth=2147483647\nHeight=100000"}) {
+        put(QByteArray("[Window]\n") + file + "\n");
+        FakeWindow w;
+        WindowPlacement p;
+        load(p, w);
+        // Whatever was stored, some part of the window lies on the screen.
+        const double right = double(w.l) + double(w.w);
+        const double bottom = double(w.t) + double(w.h);
+        EXPECT_TRUE(right > 0 && w.l < 19200 && bottom > 0 && w.t < 15360)
+            << file << " -> " << w.l << "," << w.t << " " << w.w << "x" << w.h;
     }
 }
 
