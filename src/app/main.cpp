@@ -9,6 +9,7 @@
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/screengrab.h"
+#include "platform/shutdownwatch.h"
 #include "platform/sound.h"
 #include "platform/urlopener.h"
 #include "settings/inifile.h"
@@ -50,8 +51,23 @@ int main(int argc, char* argv[]) {
     args.removeFirst();
     const QString commandLine = args.join(QLatin1Char(' '));
 
+    // A termination signal (logout, kill), Ctrl+C, a hang-up, or the window destroyed from
+    // outside: the normal shutdown runs, so the placement and the wait are stored. Set up
+    // before the window exists, so a signal during start-up waits in its pipe.
+    const std::unique_ptr<trimlet::ShutdownWatcher> shutdownWatch =
+        trimlet::CreateShutdownWatcher();
+
     trimlet::frmCrop window(services);
+    QObject::connect(shutdownWatch.get(), &trimlet::ShutdownWatcher::shutdownRequested, &app,
+                     [&window] {
+                         window.Form_Unload();
+                         QCoreApplication::quit();
+                     });
+    // The session manager's quit ends the event loop without closing the window.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                     [&window] { window.Form_Unload(); });
     window.Form_Load(commandLine);
     window.show();
+    shutdownWatch->watchWindow(window.winId());
     return app.exec();
 }
