@@ -5,14 +5,17 @@ PACKAGES := build-essential cmake pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
 	libturbojpeg0-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev \
-	fonts-ipafont-gothic python3 \
+	fonts-ipafont-gothic python3 clang libclang-rt-14-dev \
 	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# Seconds each fuzz target runs inside `make test`; `make fuzz-long` gives them more.
+FUZZ_SECONDS ?= 10
 
-.PHONY: all deps build run test test-unit test-asan bench clean
+.PHONY: all deps build run test test-unit test-asan fuzz fuzz-long bench clean
 
 all: build
 
@@ -40,9 +43,21 @@ test: build
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTRIMLET_SANITIZE=ON -DTRIMLET_UNIT_ONLY=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit
+	$(MAKE) fuzz
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+
+# libFuzzer targets (clang), with coverage in the libraries they reach.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON \
+		-DCMAKE_CXX_COMPILER=clang++ -DFUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz-long:
+	$(MAKE) fuzz FUZZ_SECONDS=600
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; xvfb-run -a -s "-screen 0 1920x1080x24" $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -48,7 +48,7 @@ bool AtomicFile::fail(const char* what, int err) {
     return false;
 }
 
-bool AtomicFile::open() {
+bool AtomicFile::create() {
     if (fd_ >= 0 || isOpen()) return fail("already open:", 0);
     error_.clear();
     if (target_.isEmpty()) return fail("no file name given", 0);
@@ -166,7 +166,7 @@ void AtomicFile::discard() {
 bool WriteFileAtomically(const QString& path, const QByteArray& data, LinkPolicy links,
                          std::string* error) {
     AtomicFile file(path, links);
-    const bool ok = file.open() && file.write(data) == data.size() && file.commit();
+    const bool ok = file.create() && file.write(data) == data.size() && file.commit();
     if (!ok && error) *error = file.error();
     return ok;
 }

@@ -27,8 +27,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file. False (with error()) when it cannot be made.
-    [[nodiscard]] bool open();
+    // Creates the temporary file and opens this device on it. False (with error()) when it cannot be made.
+    [[nodiscard]] bool create();
     // Publishes the written bytes under the target's name. False when anything on the way
     // failed; the target is then untouched.
     [[nodiscard]] bool commit();

@@ -309,7 +309,7 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
 ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& block, int quality,
                        const GifOptions& gif) {
     AtomicFile file(path);
-    if (!file.open()) return ExportResult::Failure(file.error());
+    if (!file.create()) return ExportResult::Failure(file.error());
     ExportResult r = ExportResult::Ok();
     switch (format) {
         case ImageFormat::Bmp:

@@ -39,7 +39,7 @@ TEST(AtomicFile, WritesEveryByteWhateverThePiecesAre) {
             const QByteArray data = Bytes(n);
             const QString path = dir.filePath("out.bin");
             AtomicFile file(path);
-            ASSERT_TRUE(file.open()) << file.error();
+            ASSERT_TRUE(file.create()) << file.error();
             for (std::size_t at = 0; at < n; at += piece)
                 ASSERT_GT(
                     file.write(data.constData() + at, static_cast<qint64>(std::min(piece, n - at))),
@@ -121,14 +121,14 @@ TEST(AtomicFile, CancelOrDestructionWithoutCommitLeavesNothing) {
     const QString path = dir.filePath("x");
     {
         AtomicFile file(path);
-        ASSERT_TRUE(file.open());
+        ASSERT_TRUE(file.create());
         ASSERT_EQ(file.write("abc"), 3);
         file.cancel();
         EXPECT_FALSE(file.commit());
     }
     {
         AtomicFile file(path);
-        ASSERT_TRUE(file.open());
+        ASSERT_TRUE(file.create());
         ASSERT_EQ(file.write(Bytes(100000)), 100000);
     }
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
