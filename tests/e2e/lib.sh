@@ -4,6 +4,10 @@
 set -u
 E2E_PIDS=()
 E2E_TMP=$(mktemp -d "${TRIMLET_TEST_DIR:-/tmp}/e2e.XXXXXX")
+# A runtime folder of this run's own: the single-instance lock of a program left over
+# from another run (or another user of the same display number) cannot stop ours.
+export XDG_RUNTIME_DIR=$E2E_TMP/run
+mkdir -m 0700 -p "$XDG_RUNTIME_DIR"
 
 e2e_cleanup() {
     for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
