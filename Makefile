@@ -32,7 +32,7 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -40,7 +40,7 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTRIMLET_SANITIZE=ON -DTRIMLET_UNIT_ONLY=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTRIMLET_SANITIZE=ON -DTRIMLET_UNIT_ONLY=ON -DTRIMLET_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit
 	$(MAKE) fuzz
@@ -48,7 +48,7 @@ test: build
 
 # libFuzzer targets (clang), with coverage in the libraries they reach.
 fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON \
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON -DTRIMLET_WERROR=ON \
 		-DCMAKE_CXX_COMPILER=clang++ -DFUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 

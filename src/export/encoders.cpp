@@ -218,7 +218,8 @@ ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
 }
 
 // Up to 256 colours for the block, chosen by libimagequant.
-ExportResult ChoosePalette(const QImage& block, int speed, std::vector<PaletteColor>& colours) {
+static ExportResult ChoosePalette(const QImage& block, int speed,
+                                  std::vector<PaletteColor>& colours) {
     const std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr) return ExportResult::Failure("colour quantisation: cannot start");
     if (liq_error e = liq_set_max_colors(attr.get(), 256); e != LIQ_OK)

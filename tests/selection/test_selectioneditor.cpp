@@ -10,7 +10,7 @@
 
 namespace trimlet {
 
-std::ostream& operator<<(std::ostream& os, const Selection& s) {
+static std::ostream& operator<<(std::ostream& os, const Selection& s) {
     return os << "{left " << s.selLeft << ", top " << s.selTop << ", dx " << s.selDX << ", dy "
               << s.selDY << ", anchor " << s.anchorX << "," << s.anchorY << "}";
 }
