@@ -1,4 +1,5 @@
 // System sounds through libcanberra, which reaches the desktop's sound server.
+#include <alsa/asoundlib.h>
 #include <canberra.h>
 
 #include <memory>
@@ -7,6 +8,11 @@
 
 namespace trimlet {
 namespace {
+
+// The sound library's ALSA backend reports a missing sound device (common on servers
+// and in some sessions) in eight lines on standard error at every sound. A sound that
+// cannot play is not worth a word: those reports are dropped.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 struct ContextDeleter {
     void operator()(ca_context* c) const { ca_context_destroy(c); }
@@ -28,6 +34,7 @@ private:
     // Opened at the first sound; when no backend can be opened, sounds stay off.
     ca_context* context() {
         if (context_ || failed_) return context_.get();
+        snd_lib_error_set_handler(IgnoreAlsaError);
         ca_context* raw = nullptr;
         if (ca_context_create(&raw) != CA_SUCCESS || !raw) {
             failed_ = true;
