@@ -6,6 +6,7 @@ PACKAGES := build-essential cmake pkg-config \
 	libturbojpeg0-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev libasound2-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev \
 	fonts-ipafont-gothic python3 clang libclang-rt-14-dev \
+	desktop-file-utils appstream dpkg-dev \
 	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
 
 JOBS ?= $(shell nproc)
@@ -15,7 +16,7 @@ FUZZ_BUILD ?= build-fuzz
 # Seconds each fuzz target runs inside `make test`; `make fuzz-long` gives them more.
 FUZZ_SECONDS ?= 10
 
-.PHONY: all deps build run test test-unit test-asan fuzz fuzz-long bench clean
+.PHONY: all deps build run test test-unit test-asan fuzz fuzz-long package bench clean
 
 all: build
 
@@ -55,6 +56,10 @@ fuzz: deps
 fuzz-long:
 	$(MAKE) fuzz FUZZ_SECONDS=600
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+
+# A Debian package of the program: build/trimlet_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; xvfb-run -a -s "-screen 0 1920x1080x24" $$b; done

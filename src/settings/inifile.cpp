@@ -251,7 +251,13 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
 QString SettingsFilePath(const QString& executableFolder, const QString& userConfigFolder) {
     const QFileInfo folder(executableFolder);
     const QString name = QString::fromLatin1(kSettingsFileName);
-    if (!executableFolder.isEmpty() && folder.isDir() && folder.isWritable())
+    // The folders installed programs live in belong to the system, even for a user who
+    // may write there: the settings of a packaged copy never go into them.
+    static const QStringList kSystemFolders = {QStringLiteral("/usr/bin"),
+                                               QStringLiteral("/usr/local/bin"),
+                                               QStringLiteral("/bin"), QStringLiteral("/usr/games")};
+    const bool system = kSystemFolders.contains(QDir::cleanPath(executableFolder));
+    if (!executableFolder.isEmpty() && !system && folder.isDir() && folder.isWritable())
         return QDir(executableFolder).filePath(name);
     if (userConfigFolder.isEmpty()) return QString();
     return QDir(userConfigFolder).filePath(name);

@@ -32,9 +32,9 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
                    const QString& path);
 
 // Where the settings file lies: "trimlet.ini" in the executable's folder when that
-// folder can be written, so a portable copy keeps its settings beside it; otherwise
-// "trimlet.ini" in the user's configuration folder, since an installed program's folder
-// belongs to the system.
+// folder can be written, so a portable copy keeps its settings beside it; otherwise, and
+// always for the system's program folders (/usr/bin and the like), "trimlet.ini" in the
+// user's configuration folder, since an installed program's folder belongs to the system.
 [[nodiscard]] QString SettingsFilePath(const QString& executableFolder,
                                        const QString& userConfigFolder);
 // The same for this process: its executable's folder and its configuration folder.

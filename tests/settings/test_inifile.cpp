@@ -293,6 +293,11 @@ TEST(SettingsFilePath, BesideTheExecutableWhenThatFolderIsWritable) {
     EXPECT_EQ(SettingsFilePath(exe.filePath("gone"), config.path()),
               config.filePath("trimlet.ini"));
     EXPECT_EQ(SettingsFilePath(QString(), config.path()), config.filePath("trimlet.ini"));
+    // The system's program folders, even where this user (root) may write them.
+    for (const char* system : {"/usr/bin", "/usr/local/bin", "/bin", "/usr/bin/"})
+        EXPECT_EQ(SettingsFilePath(QString::fromLatin1(system), config.path()),
+                  config.filePath("trimlet.ini"))
+            << system;
 }
 
 }  // namespace
