@@ -12,11 +12,10 @@ PACKAGES := build-essential cmake pkg-config \
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
-FUZZ_BUILD ?= build-fuzz
 # Seconds each fuzz target runs inside `make test`; `make fuzz-long` gives them more.
 FUZZ_SECONDS ?= 10
 
-.PHONY: all deps build run test test-unit test-asan fuzz fuzz-long package bench clean
+.PHONY: all deps build run test fuzz fuzz-long package bench clean
 
 all: build
 
@@ -39,23 +38,25 @@ build: deps
 run: build
 	./$(BUILD)/src/app/trimlet
 
+# The main build (GCC) runs every test; the second build (clang, AddressSanitizer,
+# UndefinedBehaviorSanitizer, leak detection) runs the unit tests and each fuzz target
+# for FUZZ_SECONDS.
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTRIMLET_SANITIZE=ON -DTRIMLET_UNIT_ONLY=ON -DTRIMLET_WERROR=ON
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit
 	$(MAKE) fuzz
-	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit
+	cd $(ASAN_BUILD) && ctest --output-on-failure -L fuzz
 
-# libFuzzer targets (clang), with coverage in the libraries they reach.
+# The sanitizer build with clang: unit tests and libFuzzer targets, with coverage in the
+# libraries they reach.
 fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON -DTRIMLET_WERROR=ON \
-		-DCMAKE_CXX_COMPILER=clang++ -DFUZZ_SECONDS=$(FUZZ_SECONDS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_UNIT_ONLY=ON \
+		-DTRIMLET_FUZZ=ON -DTRIMLET_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ -DFUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 fuzz-long:
 	$(MAKE) fuzz FUZZ_SECONDS=600
-	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+	cd $(ASAN_BUILD) && ctest --output-on-failure -L fuzz
 
 # A Debian package of the program: build/trimlet_<version>_<arch>.deb
 package: build
@@ -65,4 +66,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; xvfb-run -a -s "-screen 0 1920x1080x24" $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <cerrno>
 #include <optional>
 #include <vector>
@@ -69,8 +70,16 @@ QByteArray WithoutOuterQuotes(const QByteArray& value) {
     return value;
 }
 
+// UTF-8 to text, keeping a leading U+FEFF (QString::fromUtf8 would drop it: a value
+// that starts with one would read back shorter than it was written).
+QString FromUtf8(const QByteArray& utf8) {
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                    QStringDecoder::Flag::Stateless);
+    return decode(utf8);
+}
+
 bool SameName(const QByteArray& stored, const QString& wanted) {
-    return QString::fromUtf8(stored).compare(wanted.trimmed(), Qt::CaseInsensitive) == 0;
+    return FromUtf8(stored).compare(wanted.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 // What one line of the file is.
@@ -133,11 +142,11 @@ std::optional<std::size_t> FindKey(const IniText& text, const SectionSpan& span,
 
 // The first 1023 bytes, without a character cut in two at the end.
 QString CutToLimit(const QByteArray& utf8) {
-    if (utf8.size() <= kIniValueMaxBytes) return QString::fromUtf8(utf8);
+    if (utf8.size() <= kIniValueMaxBytes) return FromUtf8(utf8);
     qsizetype n = kIniValueMaxBytes;
     // Back off over continuation bytes (10xxxxxx) to the start of the cut character.
     while (n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) --n;
-    return QString::fromUtf8(utf8.left(n));
+    return FromUtf8(utf8.left(n));
 }
 
 // What stands at the settings file's path.
@@ -253,9 +262,9 @@ QString SettingsFilePath(const QString& executableFolder, const QString& userCon
     const QString name = QString::fromLatin1(kSettingsFileName);
     // The folders installed programs live in belong to the system, even for a user who
     // may write there: the settings of a packaged copy never go into them.
-    static const QStringList kSystemFolders = {QStringLiteral("/usr/bin"),
-                                               QStringLiteral("/usr/local/bin"),
-                                               QStringLiteral("/bin"), QStringLiteral("/usr/games")};
+    static const QStringList kSystemFolders = {
+        QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin"), QStringLiteral("/bin"),
+        QStringLiteral("/usr/games")};
     const bool system = kSystemFolders.contains(QDir::cleanPath(executableFolder));
     if (!executableFolder.isEmpty() && !system && folder.isDir() && folder.isWritable())
         return QDir(executableFolder).filePath(name);

@@ -176,7 +176,8 @@ TEST_F(IniFileTest, QuotedValuesReadWithoutTheirOuterQuotes) {
         "Unmatched=\"500'\n"
         "Empty=\"\"\n"
         "One=\"\n"
-        "Inner=a\"b\"c\n");
+        "Inner=a\"b\"c\n"
+        "Bom=\xEF\xBB\xBFvalue\n");
     const struct {
         const char* key;
         const char* expected;
@@ -186,6 +187,8 @@ TEST_F(IniFileTest, QuotedValuesReadWithoutTheirOuterQuotes) {
     };
     for (const auto& r : rows)
         EXPECT_EQ(read("Wait", r.key), QString::fromUtf8(r.expected)) << r.key;
+    // A value may start with U+FEFF: it reads back whole.
+    EXPECT_EQ(read("Wait", "Bom"), QChar(0xFEFF) + QStringLiteral("value"));
 }
 
 TEST_F(IniFileTest, EveryLineEndStyleReadsAndIsKeptOnWrite) {
