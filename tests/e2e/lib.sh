@@ -16,6 +16,15 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
+# Copies the program ($1) into a folder of its own, so the settings file beside it is this
+# run's: sets APP and INI.
+own_copy() {
+    mkdir -p "$E2E_TMP/bin"
+    cp "$1" "$E2E_TMP/bin/trimlet" || fail "cannot copy the program"
+    APP=$E2E_TMP/bin/trimlet
+    INI=$E2E_TMP/bin/trimlet.ini
+}
+
 fail() {
     echo "FAIL: $*" >&2
     exit 1

@@ -3,10 +3,7 @@
 source "$(dirname "$0")/lib.sh"
 
 # A copy of the program in a folder of its own, so the settings beside it are ours.
-mkdir -p "$E2E_TMP/bin"
-cp "$1" "$E2E_TMP/bin/trimlet" || fail "cannot copy the program"
-APP=$E2E_TMP/bin/trimlet
-INI=$E2E_TMP/bin/trimlet.ini
+own_copy "$1"
 
 # No picture on the clipboard: the program shows the screen, which is all this needs.
 

@@ -3,10 +3,7 @@
 # not block the next start.
 source "$(dirname "$0")/lib.sh"
 
-mkdir -p "$E2E_TMP/bin"
-cp "$1" "$E2E_TMP/bin/trimlet" || fail "cannot copy the program"
-APP=$E2E_TMP/bin/trimlet
-INI=$E2E_TMP/bin/trimlet.ini
+own_copy "$1"
 
 convert -size 120x80 xc:blue "$E2E_TMP/first.png" || fail "no test picture"
 convert -size 90x60 xc:green "$E2E_TMP/second.png" || fail "no test picture"

@@ -3,9 +3,7 @@
 # otherwise apply any size asked for.
 source "$(dirname "$0")/lib.sh"
 
-mkdir -p "$E2E_TMP/bin"
-cp "$1" "$E2E_TMP/bin/trimlet" || fail "cannot copy the program"
-APP=$E2E_TMP/bin/trimlet
+own_copy "$1"
 
 # No picture on the clipboard: the program shows the screen, which is all this needs.
 spawn "$APP"

@@ -3,10 +3,7 @@
 # settings are stored, the process ends, and the next start works at once.
 source "$(dirname "$0")/lib.sh"
 
-mkdir -p "$E2E_TMP/bin"
-cp "$1" "$E2E_TMP/bin/trimlet" || fail "cannot copy the program"
-APP=$E2E_TMP/bin/trimlet
-INI=$E2E_TMP/bin/trimlet.ini
+own_copy "$1"
 
 wait_gone() {
     for _ in $(seq 100); do
