@@ -2,7 +2,6 @@
 
 #include <gif_lib.h>
 #include <libimagequant.h>
-#include <turbojpeg.h>
 
 #include <QIODevice>
 #include <QSaveFile>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "export/dither.h"
+#include "export/jpegwriter.h"
 
 namespace trimlet {
 namespace {
@@ -59,15 +59,6 @@ void PutU16(unsigned char* p, std::uint16_t v) {
 void PutU32(unsigned char* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
-
-// --- JPEG -----------------------------------------------------------------------------
-
-struct TjHandleDeleter {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-struct TjBufferDeleter {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
 
 // --- GIF ------------------------------------------------------------------------------
 
@@ -201,19 +192,7 @@ ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
     if (quality < 1 || quality > 100) return ExportResult::Failure("JPEG quality out of 1..100");
     const QImage block = As32Bit(input);
 
-    const std::unique_ptr<void, TjHandleDeleter> tj(tjInitCompress());
-    if (!tj) return ExportResult::Failure(std::string("JPEG: ") + tjGetErrorStr2(nullptr));
-    // 0xAARRGGBB words are B, G, R, A bytes on a little-endian machine.
-    constexpr int kPixelFormat = (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? TJPF_BGRX : TJPF_XRGB;
-    unsigned char* raw = nullptr;
-    unsigned long size = 0;
-    const int rc = tjCompress2(tj.get(), block.constBits(), block.width(),
-                               static_cast<int>(block.bytesPerLine()), block.height(), kPixelFormat,
-                               &raw, &size, TJSAMP_420, quality, 0);
-    const std::unique_ptr<unsigned char, TjBufferDeleter> jpeg(raw);
-    if (rc != 0 || !jpeg || size == 0)
-        return ExportResult::Failure(std::string("JPEG: ") + tjGetErrorStr2(tj.get()));
-    return WriteAll(out, jpeg.get(), size);
+    return WriteJpeg(block, quality, ChromaForQuality(quality), out);
 }
 
 // Up to 256 colours for the block, chosen by libimagequant.

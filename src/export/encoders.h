@@ -43,7 +43,8 @@ struct GifOptions {
 
 // 24 bits per pixel, bottom-up rows, no palette, 96 dots per inch.
 ExportResult EncodeBmp(const QImage& block, QIODevice& out);
-// Baseline JPEG, 4:2:0 chroma, quality 1..100.
+// Baseline JPEG with Huffman tables made for the picture, quality 1..100; full chroma
+// from quality 90 up, half (4:2:0) below.
 ExportResult EncodeJpeg(const QImage& block, int quality, QIODevice& out);
 // One frame, at most 256 colours, dithered.
 ExportResult EncodeGif(const QImage& block, QIODevice& out, const GifOptions& options = {});
