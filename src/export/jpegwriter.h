@@ -30,10 +30,10 @@ struct JpegStats {
 
 // Baseline JPEG with Huffman tables made for this picture, in one pass over the pixels:
 // libjpeg does the colour conversion, sampling, DCT and quantisation, and hands each
-// block to us; we keep its Huffman symbols (4 bytes each), count them, build the
-// optimal tables and write the scan ourselves. The symbols of a typical picture take
-// far less than the picture; when they would pass a third of the picture's own memory
-// the picture is encoded again with the standard tables instead.
+// block to us; we keep its Huffman symbols (a byte each, their value bits packed),
+// count them, build the optimal tables and write the scan ourselves. The symbols of a
+// typical picture take a few bits per pixel; when they would pass a third of the
+// picture's own memory, the picture is encoded again with the standard tables.
 // block is Format_RGB32; quality 1..100.
 ExportResult WriteJpeg(const QImage& block, int quality, JpegChroma chroma, QIODevice& out,
                        JpegStats* stats = nullptr);

@@ -36,6 +36,7 @@ QByteArray LibjpegReference(const QImage& img, int quality, JpegChroma chroma, b
     cinfo.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.dct_method = JDCT_FLOAT;
     const int f = chroma == JpegChroma::Full ? 1 : 2;
     cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = f;
     cinfo.optimize_coding = optimise ? TRUE : FALSE;
