@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -164,21 +165,34 @@ ExportResult EncodeBmp(const QImage& input, QIODevice& out) {
     PutU32(&header[42], 3780);
     if (ExportResult r = WriteAll(out, header.data(), header.size()); !r) return r;
 
-    // Rows go out bottom first, gathered into chunks of about 256 KiB.
+    // Rows go out bottom first, gathered into chunks of about 256 KiB, which stay in
+    // the cache while the system copies them. The chunk is kept for the next save,
+    // which then touches no fresh memory.
+    thread_local std::vector<unsigned char> chunk;
+    constexpr std::size_t target = std::size_t{256} << 10;
     const std::size_t rowsPerChunk =
-        std::max<std::size_t>(1, (std::size_t{256} << 10) / static_cast<std::size_t>(rowBytes));
-    std::vector<unsigned char> chunk(rowsPerChunk * static_cast<std::size_t>(rowBytes), 0);
+        std::max<std::size_t>(1, target / static_cast<std::size_t>(rowBytes));
+    // One spare byte: each pixel is stored as four bytes, the fourth overwritten next.
+    const std::size_t chunkBytes = rowsPerChunk * static_cast<std::size_t>(rowBytes) + 1;
+    if (chunk.size() < chunkBytes) chunk.assign(chunkBytes, 0);
     std::size_t filled = 0;
+    const int pixelsPerRow = block.width();  // out of the loops: not inlined
     for (int y = block.height() - 1; y >= 0; --y) {
         const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
-        unsigned char* dst = chunk.data() + filled * static_cast<std::size_t>(rowBytes);
-        for (int x = 0; x < block.width(); ++x) {
-            const QRgb p = src[x];
-            dst[0] = static_cast<unsigned char>(qBlue(p));
-            dst[1] = static_cast<unsigned char>(qGreen(p));
-            dst[2] = static_cast<unsigned char>(qRed(p));
-            dst += 3;
+        unsigned char* row = chunk.data() + filled * static_cast<std::size_t>(rowBytes);
+        unsigned char* dst = row;
+        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            // 0xAARRGGBB is stored B, G, R, A: the file's order, less the last byte.
+            for (int x = 0; x < pixelsPerRow; ++x, dst += 3) std::memcpy(dst, src + x, 4);
+        } else {
+            for (int x = 0; x < pixelsPerRow; ++x, dst += 3) {
+                const QRgb p = src[x];
+                dst[0] = static_cast<unsigned char>(qBlue(p));
+                dst[1] = static_cast<unsigned char>(qGreen(p));
+                dst[2] = static_cast<unsigned char>(qRed(p));
+            }
         }
+        std::fill(row + width * 3, row + rowBytes, 0);  // the padding, after the spill
         if (++filled == rowsPerChunk || y == 0) {
             if (ExportResult r = WriteAll(out, chunk.data(), filled * rowBytes); !r) return r;
             filled = 0;

@@ -97,6 +97,26 @@ TEST(EncodeBmp, KeepsEveryPixelOfAnOddSizedPictureAndOfOnePixel) {
     EXPECT_EQ(Encode(ImageFormat::Bmp, PatternImage(1, 1)).size(), 54 + 4);
 }
 
+// The row chunk is kept between saves: what an earlier, larger save left in it must not
+// reach the padding or the pixels of the next file.
+TEST(EncodeBmp, AKeptChunkLeavesNothingOfTheLastSaveInTheNext) {
+    QImage bright(700, 500, QImage::Format_RGB32);
+    bright.fill(qRgb(255, 255, 255));
+    (void)Encode(ImageFormat::Bmp, bright);
+    for (const QSize size : {QSize(5, 3), QSize(1, 700), QSize(701, 2)}) {
+        const QImage img = PatternImage(size.width(), size.height());
+        const QByteArray b = Encode(ImageFormat::Bmp, img);
+        const int rowBytes = (size.width() * 3 + 3) & ~3;
+        ASSERT_EQ(b.size(), 54 + rowBytes * size.height());
+        for (int y = 0; y < size.height(); ++y) {
+            const char* row = b.constData() + 54 + y * rowBytes;
+            for (int pad = size.width() * 3; pad < rowBytes; ++pad)
+                ASSERT_EQ(row[pad], 0) << size.width() << "x" << size.height() << " row " << y;
+        }
+        EXPECT_EQ(QImage::fromData(b, "BMP").convertToFormat(QImage::Format_RGB32), img);
+    }
+}
+
 TEST(EncodeBmp, ReadsAViewWithAWiderStrideAndOtherPixelFormats) {
     const QImage big = PatternImage(50, 40);
     const QImage view(big.constBits() + 5 * big.bytesPerLine() + 7 * 4, 10, 6, big.bytesPerLine(),
