@@ -16,9 +16,8 @@
 // process, start included, reading the cheapest input it takes (PPM, or vips' own
 // format; pngquant takes only PNG, stored without compression). The time ratio is
 // ours / peer (below 1: ours is faster), the size ratio ours / peer, PSNR is over
-// R, G and B against the 24-bit picture. "mem" is the most heap our save took on top
+// R, G and B against the 24-bit picture. "mem" is the most memory our save took on top
 // of what the program held, as a share of the picture's own 32-bit copy.
-#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,16 +30,14 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "export/decode_util.h"
@@ -159,33 +156,37 @@ std::map<std::string, QImage> MakePictures(int width, int height, const QDir& di
     return out;
 }
 
-// The most heap a save takes on top of what the program held: run once in a child
-// process (so buffers kept from earlier saves do not hide it), with a thread that
-// samples the allocator's figures while the save runs.
+// The most memory a save takes on top of what the program held: run once in a child
+// process (so buffers kept from earlier saves do not hide it), with the peak resident
+// size reset at the start. It counts what the save touches, including the pages of
+// library code it brings back in (a megabyte or two), so it errs on the high side.
+long StatusKiB(const char* field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(std::strlen(field)))
+                .trimmed()
+                .split(' ')
+                .front()
+                .toLong();
+    return -1;
+}
+
 long ExtraPeakKiB(const std::function<bool()>& job) {
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        const auto inUse = [] {
-            const struct mallinfo2 m = mallinfo2();
-            return static_cast<long>((m.uordblks + m.hblkhd) / 1024);
-        };
-        const long before = inUse();
-        std::atomic<bool> done{false};
-        std::atomic<long> peak{before};
-        std::thread sampler([&] {
-            while (!done) {
-                peak = std::max(peak.load(), inUse());
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
-        });
+        if (FILE* c = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", c);  // peak resident size := current
+            std::fclose(c);
+        }
+        const long before = StatusKiB("VmRSS:");
         const bool ok = job();
-        peak = std::max(peak.load(), inUse());
-        done = true;
-        sampler.join();
-        const long extra = ok ? peak - before : -1;
+        const long peak = StatusKiB("VmHWM:");
+        const long extra = ok && before >= 0 && peak >= 0 ? peak - before : -1;
         if (write(fds[1], &extra, sizeof extra) != sizeof extra) _exit(1);
         _exit(0);
     }

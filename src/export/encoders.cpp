@@ -66,6 +66,9 @@ void PutU32(unsigned char* p, std::uint32_t v) {
 struct LiqAttrDeleter {
     void operator()(liq_attr* p) const { liq_attr_destroy(p); }
 };
+struct LiqHistogramDeleter {
+    void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
+};
 struct LiqImageDeleter {
     void operator()(liq_image* p) const { liq_image_destroy(p); }
 };
@@ -209,28 +212,63 @@ ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
     return WriteJpeg(block, quality, ChromaForQuality(quality), out);
 }
 
-// Up to 256 colours for the block, chosen by libimagequant.
-ExportResult ChoosePalette(const QImage& block, int speed, std::vector<PaletteColor>& colours) {
+// Pictures with at most this many distinct colours (screenshots, rendered art) get their
+// palette from the exact counts of all their pixels; busier ones (photographs) from a
+// sample of the pixels.
+constexpr std::size_t kHistogramColours = std::size_t{1} << 16;
+// Up to this many distinct colours (text, simple screenshots) the palette comes from
+// merging the colours themselves, which keeps the common ones exact.
+constexpr std::size_t kMergeColours = 2048;
+
+// Up to 256 colours for the block, chosen by libimagequant, then moved a few rounds
+// toward the means of the colours they stand for.
+ExportResult ChoosePalette(const QImage& block, const GifOptions& options,
+                           std::vector<PaletteColor>& colours) {
     const std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr) return ExportResult::Failure("colour quantisation: cannot start");
     if (liq_error e = liq_set_max_colors(attr.get(), 256); e != LIQ_OK)
         return ExportResult::Failure(LiqErrorText(e));
-    if (liq_error e = liq_set_speed(attr.get(), speed); e != LIQ_OK)
+    if (liq_error e = liq_set_speed(attr.get(), options.speed); e != LIQ_OK)
         return ExportResult::Failure(LiqErrorText(e));
-
-    // The colours are chosen from a sample of the picture: every other pixel of every
-    // other row once the picture is large, which keeps the choice quick and hardly
-    // changes it.
-    const qint64 pixels = qint64{block.width()} * block.height();
-    RowSource source{&block, pixels >= kSampleAbovePixels ? 2 : 1};
-    const std::unique_ptr<liq_image, LiqImageDeleter> image(
-        liq_image_create_custom(attr.get(), ReadRgbaRow, &source, block.width() / source.step,
-                                block.height() / source.step, 0.0));
-    if (!image) return ExportResult::Failure("colour quantisation: cannot take the picture");
 
     liq_result* rawResult = nullptr;
-    if (liq_error e = liq_image_quantize(image.get(), attr.get(), &rawResult); e != LIQ_OK)
-        return ExportResult::Failure(LiqErrorText(e));
+    const std::optional<std::vector<ColourCount>> histogram =
+        ColourHistogram(block, kHistogramColours);
+    if (histogram && histogram->size() <= kMergeColours) {
+        colours = MergeColours(*histogram, 256);
+        for (int round = 0; round < options.refineRounds; ++round)
+            RefinePalette(*histogram, colours);
+        return ExportResult::Ok();
+    }
+    // Every other pixel of every other row once the picture is large: a quick choice
+    // that hardly changes it.
+    const qint64 pixels = qint64{block.width()} * block.height();
+    RowSource source{&block, pixels >= kSampleAbovePixels ? 2 : 1};
+    if (histogram) {
+        const std::unique_ptr<liq_histogram, LiqHistogramDeleter> h(
+            liq_histogram_create(attr.get()));
+        if (!h) return ExportResult::Failure("colour quantisation: cannot count colours");
+        std::vector<liq_histogram_entry> entries;
+        entries.reserve(histogram->size());
+        for (const ColourCount& c : *histogram)
+            entries.push_back(
+                {{static_cast<unsigned char>(c.rgb >> 16), static_cast<unsigned char>(c.rgb >> 8),
+                  static_cast<unsigned char>(c.rgb), 255},
+                 c.count});
+        if (liq_error e = liq_histogram_add_colors(h.get(), attr.get(), entries.data(),
+                                                   static_cast<int>(entries.size()), 0.0);
+            e != LIQ_OK)
+            return ExportResult::Failure(LiqErrorText(e));
+        if (liq_error e = liq_histogram_quantize(h.get(), attr.get(), &rawResult); e != LIQ_OK)
+            return ExportResult::Failure(LiqErrorText(e));
+    } else {
+        const std::unique_ptr<liq_image, LiqImageDeleter> image(
+            liq_image_create_custom(attr.get(), ReadRgbaRow, &source, block.width() / source.step,
+                                    block.height() / source.step, 0.0));
+        if (!image) return ExportResult::Failure("colour quantisation: cannot take the picture");
+        if (liq_error e = liq_image_quantize(image.get(), attr.get(), &rawResult); e != LIQ_OK)
+            return ExportResult::Failure(LiqErrorText(e));
+    }
     const std::unique_ptr<liq_result, LiqResultDeleter> result(rawResult);
     if (!result) return ExportResult::Failure("colour quantisation gave no result");
     const liq_palette* palette = liq_get_palette(result.get());
@@ -239,9 +277,15 @@ ExportResult ChoosePalette(const QImage& block, int speed, std::vector<PaletteCo
     colours.resize(palette->count);
     for (std::size_t i = 0; i < colours.size(); ++i)
         colours[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
-    // The fast palette is chosen from colours with their lowest bit dropped; one round
-    // of moving each entry to the mean of its pixels takes that back and sharpens it.
-    RefinePalette(block, source.step, colours);
+    // libimagequant weighs colours by how they look, and its fast settings round them;
+    // rounds of moving each entry to the mean of its colours bring the palette closer
+    // to the pixels.
+    for (int round = 0; round < options.refineRounds; ++round) {
+        if (histogram)
+            RefinePalette(*histogram, colours);
+        else
+            RefinePalette(block, source.step, colours);
+    }
     return ExportResult::Ok();
 }
 
@@ -254,7 +298,7 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     std::vector<PaletteColor> colours;
     if (std::optional<std::vector<PaletteColor>> exact = ExactPalette(block)) {
         colours = std::move(*exact);  // few enough colours: kept exactly
-    } else if (ExportResult r = ChoosePalette(block, options.speed, colours); !r) {
+    } else if (ExportResult r = ChoosePalette(block, options, colours); !r) {
         return r;
     }
 

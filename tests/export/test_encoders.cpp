@@ -182,6 +182,27 @@ TEST(EncodeGif, KeepsAFewColoursExactly) {
     EXPECT_EQ(DecodeGif(Encode(ImageFormat::Gif, one)).image, one);
 }
 
+// A text-like picture of a few hundred colours: the common ones (paper, ink, the
+// usual anti-aliasing levels) come back exactly, the rare ones close.
+TEST(EncodeGif, KeepsTheCommonColoursOfAFewHundredExactly) {
+    QImage img(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const int i = (x / 2 + y * 7) % 220;  // 220 common colours
+            img.setPixel(x, y, qRgb(i, 255 - i, (i * 3) & 0xFF));
+        }
+    for (int i = 0; i < 150; ++i) img.setPixel(i * 2, 199 - i / 2, qRgb(128, i, 5));  // rare
+    const testing::DecodedGif gif = DecodeGif(Encode(ImageFormat::Gif, img));
+    ASSERT_EQ(gif.image.size(), img.size());
+    int commonWrong = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qRed(img.pixel(x, y)) != 128 && gif.image.pixel(x, y) != img.pixel(x, y))
+                ++commonWrong;
+    EXPECT_EQ(commonWrong, 0);
+    EXPECT_GT(Psnr(img, gif.image), 50.0);
+}
+
 TEST(Encoders, RefuseAnEmptyPictureAndAFailingDevice) {
     for (const ImageFormat f : {ImageFormat::Bmp, ImageFormat::Jpeg, ImageFormat::Gif}) {
         QBuffer buffer;
