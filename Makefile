@@ -3,11 +3,16 @@
 
 PACKAGES := build-essential cmake pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
-	libturbojpeg0-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev libasound2-dev \
+	libturbojpeg0-dev libjpeg-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev libasound2-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev \
 	fonts-ipafont-gothic python3 clang libclang-rt-14-dev \
 	desktop-file-utils appstream dpkg-dev \
 	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
+
+# Only for `make bench`: the tools the encoder benchmark measures ours against, and the
+# pictures and programs it takes its photograph, wallpaper and screenshots from.
+BENCH_PACKAGES := ffmpeg pngquant libvips-tools libjpeg-turbo-progs imagemagick \
+	desktop-base mate-backgrounds xterm x11-apps x11-utils xvfb
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -15,13 +20,14 @@ ASAN_BUILD ?= build-asan
 # Seconds each fuzz target runs inside `make test`; `make fuzz-long` gives them more.
 FUZZ_SECONDS ?= 10
 
-.PHONY: all deps build run test fuzz fuzz-long package bench clean
+.PHONY: all deps bench-deps build run test fuzz fuzz-long package bench clean
 
 all: build
 
-deps:
+deps bench-deps: WANTED = $(if $(filter bench-deps,$@),$(BENCH_PACKAGES),$(PACKAGES))
+deps bench-deps:
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(WANTED); do \
 		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -62,7 +68,7 @@ fuzz-long:
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-bench: build
+bench: build bench-deps
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; xvfb-run -a -s "-screen 0 1920x1080x24" $$b; done
 
 clean:

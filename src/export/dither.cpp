@@ -126,13 +126,125 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
     }
 }
 
+std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
+                                                        std::size_t maxColours) {
+    std::unordered_map<std::uint32_t, std::uint32_t> counts;
+    counts.reserve(std::min<std::size_t>(maxColours, 1 << 16) * 2);
+    const int width = block.width();
+    for (int y = 0; y < block.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
+        for (int x = 0; x < width;) {
+            const std::uint32_t rgb = src[x] & 0x00FFFFFFu;
+            int run = 1;  // runs of one colour are common
+            while (x + run < width && (src[x + run] & 0x00FFFFFFu) == rgb) ++run;
+            counts[rgb] += static_cast<std::uint32_t>(run);
+            if (counts.size() > maxColours) return std::nullopt;
+            x += run;
+        }
+    }
+    std::vector<ColourCount> out;
+    out.reserve(counts.size());
+    for (const auto& [rgb, n] : counts) out.push_back({rgb, n});
+    return out;
+}
+
+std::vector<PaletteColor> MergeColours(std::span<const ColourCount> histogram,
+                                       std::size_t colours) {
+    struct Group {
+        double r, g, b, n;
+        bool alive;
+        std::size_t nearest;  // the group whose merge with this one costs least
+        double cost;
+    };
+    std::vector<Group> groups;
+    groups.reserve(histogram.size());
+    for (const ColourCount& c : histogram)
+        groups.push_back(
+            {static_cast<double>(c.rgb >> 16), static_cast<double>((c.rgb >> 8) & 0xFF),
+             static_cast<double>(c.rgb & 0xFF), static_cast<double>(c.count), true, 0, 0});
+    const auto mergeCost = [&](const Group& a, const Group& b) {
+        const double dr = a.r - b.r, dg = a.g - b.g, db = a.b - b.b;
+        return a.n * b.n / (a.n + b.n) * (dr * dr + dg * dg + db * db);
+    };
+    const auto findNearest = [&](std::size_t i) {
+        Group& a = groups[i];
+        a.cost = std::numeric_limits<double>::infinity();
+        for (std::size_t j = 0; j < groups.size(); ++j) {
+            if (j == i || !groups[j].alive) continue;
+            const double c = mergeCost(a, groups[j]);
+            if (c < a.cost) {
+                a.cost = c;
+                a.nearest = j;
+            }
+        }
+    };
+    for (std::size_t i = 0; i < groups.size(); ++i) findNearest(i);
+    for (std::size_t alive = groups.size(); alive > colours; --alive) {
+        std::size_t best = 0;
+        double bestCost = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < groups.size(); ++i)
+            if (groups[i].alive && groups[i].cost < bestCost) {
+                bestCost = groups[i].cost;
+                best = i;
+            }
+        Group& a = groups[best];
+        Group& b = groups[a.nearest];
+        const double n = a.n + b.n;
+        a.r = (a.r * a.n + b.r * b.n) / n;
+        a.g = (a.g * a.n + b.g * b.n) / n;
+        a.b = (a.b * a.n + b.b * b.n) / n;
+        a.n = n;
+        b.alive = false;
+        const std::size_t gone = a.nearest;
+        // Merging only raises costs, so only the groups that looked at either of the two
+        // need a new search.
+        for (std::size_t i = 0; i < groups.size(); ++i)
+            if (groups[i].alive &&
+                (i == best || groups[i].nearest == best || groups[i].nearest == gone))
+                findNearest(i);
+    }
+    std::vector<PaletteColor> out;
+    for (const Group& g : groups)
+        if (g.alive)
+            out.push_back({static_cast<std::uint8_t>(std::lround(g.r)),
+                           static_cast<std::uint8_t>(std::lround(g.g)),
+                           static_cast<std::uint8_t>(std::lround(g.b))});
+    return out;
+}
+
+void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteColor>& palette) {
+    if (palette.empty()) return;
+    NearestColor nearest(palette);
+    struct Sum {
+        std::uint64_t r = 0, g = 0, b = 0, n = 0;
+    };
+    std::vector<Sum> sums(palette.size());
+    for (const ColourCount& c : histogram) {
+        const int r = static_cast<int>(c.rgb >> 16), g = static_cast<int>((c.rgb >> 8) & 0xFF),
+                  b = static_cast<int>(c.rgb & 0xFF);
+        Sum& s = sums[static_cast<std::size_t>(nearest.find(r, g, b))];
+        s.r += std::uint64_t{c.count} * static_cast<std::uint64_t>(r);
+        s.g += std::uint64_t{c.count} * static_cast<std::uint64_t>(g);
+        s.b += std::uint64_t{c.count} * static_cast<std::uint64_t>(b);
+        s.n += c.count;
+    }
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const Sum& s = sums[i];
+        if (s.n == 0) continue;
+        const auto mean = [&](std::uint64_t total) {
+            return static_cast<std::uint8_t>((total + s.n / 2) / s.n);
+        };
+        palette[i] = {mean(s.r), mean(s.g), mean(s.b)};
+    }
+}
+
 void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
                      std::uint8_t* out) {
     const int width = block.width(), height = block.height();
     if (width < 1 || height < 1 || palette.empty()) return;
     NearestColor nearest(palette);
-    // Errors in 1/16 steps, for the row being mapped and the next one, with a spare
-    // column on either side so the edges need no tests.
+    // Errors for the row being mapped and the next one, with a spare column on either
+    // side so the edges need no tests.
     const int scale = static_cast<int>(std::lround(std::clamp(level, 0.f, 1.f) * 256.f));
     const std::size_t rowLength = (static_cast<std::size_t>(width) + 2) * 3;
     std::vector<int> errorsA(rowLength, 0), errorsB(rowLength, 0);
@@ -148,9 +260,9 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
         for (int i = 0; i < width; ++i, x += step) {
             const QRgb p = src[x];
             int* e = current + (x + 1) * 3;
-            const int v[3] = {std::clamp(qRed(p) + ((e[0] + 8) >> 4), 0, 255),
-                              std::clamp(qGreen(p) + ((e[1] + 8) >> 4), 0, 255),
-                              std::clamp(qBlue(p) + ((e[2] + 8) >> 4), 0, 255)};
+            const int v[3] = {std::clamp(qRed(p) + e[0], 0, 255),
+                              std::clamp(qGreen(p) + e[1], 0, 255),
+                              std::clamp(qBlue(p) + e[2], 0, 255)};
             const int index = nearest.find(v[0], v[1], v[2]);
             dst[x] = static_cast<std::uint8_t>(index);
             const PaletteColor& c = palette[static_cast<std::size_t>(index)];
@@ -158,11 +270,12 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
             int* ahead = e + 3 * step;
             int* below = next + (x + 1) * 3;
             for (int k = 0; k < 3; ++k) {
-                const int err = ((v[k] - chosen[k]) * scale) >> 8;  // 7, 3, 5, 1 sixteenths
-                ahead[k] += err * 7;
-                below[k - 3 * step] += err * 3;
-                below[k] += err * 5;
-                below[k + 3 * step] += err;
+                const int err = (v[k] - chosen[k]) * scale / 256;
+                // 7, 3, 5 and 1 sixteenths, each truncated toward zero.
+                ahead[k] += err * 7 / 16;
+                below[k - 3 * step] += err * 3 / 16;
+                below[k] += err * 5 / 16;
+                below[k + 3 * step] += err / 16;
             }
         }
         std::swap(current, next);

@@ -50,6 +50,28 @@ private:
 // appearance); empty when it has more.
 std::optional<std::vector<PaletteColor>> ExactPalette(const QImage& block);
 
+// A colour of the picture (0x00RRGGBB) and how many pixels have it.
+struct ColourCount {
+    std::uint32_t rgb = 0;
+    std::uint32_t count = 0;
+};
+
+// Every colour of the picture with its pixel count, in no particular order; empty when
+// the picture has more than maxColours colours (the count stops there, so a busy
+// photograph costs only its first rows).
+std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
+                                                        std::size_t maxColours);
+
+// At most `colours` entries for a picture of few distinct colours, by repeatedly
+// merging the two groups whose merge adds the least squared error (Ward's method);
+// each entry is the rounded mean of its group. Meant for a few thousand colours at
+// most: the work grows with the square of their number.
+std::vector<PaletteColor> MergeColours(std::span<const ColourCount> histogram, std::size_t colours);
+
+// One round of moving each palette entry to the weighted mean of the colours nearest
+// to it: the whole picture's statistics at the cost of its distinct colours.
+void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteColor>& palette);
+
 // One round of moving each palette entry to the mean of the pixels nearest to it,
 // looking at every step-th pixel of every step-th row. Entries that no pixel is
 // nearest to stay as they are. Never makes the mapping without diffusion worse.
@@ -57,8 +79,11 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
 
 // Maps every pixel of block to a palette index with Floyd-Steinberg error diffusion in
 // serpentine order. level scales the diffused error: 0 maps each pixel to its nearest
-// entry, 1 is full dithering. out holds width * height indices, rows top first.
-// palette holds 1 to 256 entries.
+// entry, 1 is full dithering. Each neighbour's share of an error is truncated toward
+// zero, so errors of a level or two die where they arise: flat and smooth areas stay
+// calm instead of filling with noise, which is both closer to the picture and far
+// kinder to LZW. out holds width * height indices, rows top first. palette holds 1 to
+// 256 entries.
 void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
                      std::uint8_t* out);
 

@@ -3,18 +3,19 @@
 
 #include <gif_lib.h>
 #include <libimagequant.h>
-#include <turbojpeg.h>
 
 #include <QIODevice>
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
 
 #include "common/atomicfile.h"
 #include "export/dither.h"
+#include "export/jpegwriter.h"
 
 namespace trimlet {
 namespace {
@@ -61,19 +62,13 @@ void PutU32(unsigned char* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// --- JPEG -----------------------------------------------------------------------------
-
-struct TjHandleDeleter {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-struct TjBufferDeleter {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
-
 // --- GIF ------------------------------------------------------------------------------
 
 struct LiqAttrDeleter {
     void operator()(liq_attr* p) const { liq_attr_destroy(p); }
+};
+struct LiqHistogramDeleter {
+    void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
 };
 struct LiqImageDeleter {
     void operator()(liq_image* p) const { liq_image_destroy(p); }
@@ -174,21 +169,34 @@ ExportResult EncodeBmp(const QImage& input, QIODevice& out) {
     PutU32(&header[42], 3780);
     if (ExportResult r = WriteAll(out, header.data(), header.size()); !r) return r;
 
-    // Rows go out bottom first, gathered into chunks of about 256 KiB.
+    // Rows go out bottom first, gathered into chunks of about 256 KiB, which stay in
+    // the cache while the system copies them. The chunk is kept for the next save,
+    // which then touches no fresh memory.
+    thread_local std::vector<unsigned char> chunk;
+    constexpr std::size_t target = std::size_t{256} << 10;
     const std::size_t rowsPerChunk =
-        std::max<std::size_t>(1, (std::size_t{256} << 10) / static_cast<std::size_t>(rowBytes));
-    std::vector<unsigned char> chunk(rowsPerChunk * static_cast<std::size_t>(rowBytes), 0);
+        std::max<std::size_t>(1, target / static_cast<std::size_t>(rowBytes));
+    // One spare byte: each pixel is stored as four bytes, the fourth overwritten next.
+    const std::size_t chunkBytes = rowsPerChunk * static_cast<std::size_t>(rowBytes) + 1;
+    if (chunk.size() < chunkBytes) chunk.assign(chunkBytes, 0);
     std::size_t filled = 0;
+    const int pixelsPerRow = block.width();  // out of the loops: not inlined
     for (int y = block.height() - 1; y >= 0; --y) {
         const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
-        unsigned char* dst = chunk.data() + filled * static_cast<std::size_t>(rowBytes);
-        for (int x = 0; x < block.width(); ++x) {
-            const QRgb p = src[x];
-            dst[0] = static_cast<unsigned char>(qBlue(p));
-            dst[1] = static_cast<unsigned char>(qGreen(p));
-            dst[2] = static_cast<unsigned char>(qRed(p));
-            dst += 3;
+        unsigned char* row = chunk.data() + filled * static_cast<std::size_t>(rowBytes);
+        unsigned char* dst = row;
+        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            // 0xAARRGGBB is stored B, G, R, A: the file's order, less the last byte.
+            for (int x = 0; x < pixelsPerRow; ++x, dst += 3) std::memcpy(dst, src + x, 4);
+        } else {
+            for (int x = 0; x < pixelsPerRow; ++x, dst += 3) {
+                const QRgb p = src[x];
+                dst[0] = static_cast<unsigned char>(qBlue(p));
+                dst[1] = static_cast<unsigned char>(qGreen(p));
+                dst[2] = static_cast<unsigned char>(qRed(p));
+            }
         }
+        std::fill(row + width * 3, row + rowBytes, 0);  // the padding, after the spill
         if (++filled == rowsPerChunk || y == 0) {
             if (ExportResult r = WriteAll(out, chunk.data(), filled * rowBytes); !r) return r;
             filled = 0;
@@ -202,44 +210,66 @@ ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
     if (quality < 1 || quality > 100) return ExportResult::Failure("JPEG quality out of 1..100");
     const QImage block = As32Bit(input);
 
-    const std::unique_ptr<void, TjHandleDeleter> tj(tjInitCompress());
-    if (!tj) return ExportResult::Failure(std::string("JPEG: ") + tjGetErrorStr2(nullptr));
-    // 0xAARRGGBB words are B, G, R, A bytes on a little-endian machine.
-    constexpr int kPixelFormat = (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? TJPF_BGRX : TJPF_XRGB;
-    unsigned char* raw = nullptr;
-    unsigned long size = 0;
-    const int rc = tjCompress2(tj.get(), block.constBits(), block.width(),
-                               static_cast<int>(block.bytesPerLine()), block.height(), kPixelFormat,
-                               &raw, &size, TJSAMP_420, quality, 0);
-    const std::unique_ptr<unsigned char, TjBufferDeleter> jpeg(raw);
-    if (rc != 0 || !jpeg || size == 0)
-        return ExportResult::Failure(std::string("JPEG: ") + tjGetErrorStr2(tj.get()));
-    return WriteAll(out, jpeg.get(), size);
+    return WriteJpeg(block, quality, ChromaForQuality(quality), out);
 }
 
-// Up to 256 colours for the block, chosen by libimagequant.
-static ExportResult ChoosePalette(const QImage& block, int speed,
+// Pictures with at most this many distinct colours (screenshots, rendered art) get their
+// palette from the exact counts of all their pixels; busier ones (photographs) from a
+// sample of the pixels.
+constexpr std::size_t kHistogramColours = std::size_t{1} << 16;
+// Up to this many distinct colours (text, simple screenshots) the palette comes from
+// merging the colours themselves, which keeps the common ones exact.
+constexpr std::size_t kMergeColours = 2048;
+
+// Up to 256 colours for the block, chosen by libimagequant, then moved a few rounds
+// toward the means of the colours they stand for.
+static ExportResult ChoosePalette(const QImage& block, const GifOptions& options,
                                   std::vector<PaletteColor>& colours) {
     const std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr) return ExportResult::Failure("colour quantisation: cannot start");
     if (liq_error e = liq_set_max_colors(attr.get(), 256); e != LIQ_OK)
         return ExportResult::Failure(LiqErrorText(e));
-    if (liq_error e = liq_set_speed(attr.get(), speed); e != LIQ_OK)
+    if (liq_error e = liq_set_speed(attr.get(), options.speed); e != LIQ_OK)
         return ExportResult::Failure(LiqErrorText(e));
-
-    // The colours are chosen from a sample of the picture: every other pixel of every
-    // other row once the picture is large, which keeps the choice quick and hardly
-    // changes it.
-    const qint64 pixels = qint64{block.width()} * block.height();
-    RowSource source{&block, pixels >= kSampleAbovePixels ? 2 : 1};
-    const std::unique_ptr<liq_image, LiqImageDeleter> image(
-        liq_image_create_custom(attr.get(), ReadRgbaRow, &source, block.width() / source.step,
-                                block.height() / source.step, 0.0));
-    if (!image) return ExportResult::Failure("colour quantisation: cannot take the picture");
 
     liq_result* rawResult = nullptr;
-    if (liq_error e = liq_image_quantize(image.get(), attr.get(), &rawResult); e != LIQ_OK)
-        return ExportResult::Failure(LiqErrorText(e));
+    const std::optional<std::vector<ColourCount>> histogram =
+        ColourHistogram(block, kHistogramColours);
+    if (histogram && histogram->size() <= kMergeColours) {
+        colours = MergeColours(*histogram, 256);
+        for (int round = 0; round < options.refineRounds; ++round)
+            RefinePalette(*histogram, colours);
+        return ExportResult::Ok();
+    }
+    // Every other pixel of every other row once the picture is large: a quick choice
+    // that hardly changes it.
+    const qint64 pixels = qint64{block.width()} * block.height();
+    RowSource source{&block, pixels >= kSampleAbovePixels ? 2 : 1};
+    if (histogram) {
+        const std::unique_ptr<liq_histogram, LiqHistogramDeleter> h(
+            liq_histogram_create(attr.get()));
+        if (!h) return ExportResult::Failure("colour quantisation: cannot count colours");
+        std::vector<liq_histogram_entry> entries;
+        entries.reserve(histogram->size());
+        for (const ColourCount& c : *histogram)
+            entries.push_back(
+                {{static_cast<unsigned char>(c.rgb >> 16), static_cast<unsigned char>(c.rgb >> 8),
+                  static_cast<unsigned char>(c.rgb), 255},
+                 c.count});
+        if (liq_error e = liq_histogram_add_colors(h.get(), attr.get(), entries.data(),
+                                                   static_cast<int>(entries.size()), 0.0);
+            e != LIQ_OK)
+            return ExportResult::Failure(LiqErrorText(e));
+        if (liq_error e = liq_histogram_quantize(h.get(), attr.get(), &rawResult); e != LIQ_OK)
+            return ExportResult::Failure(LiqErrorText(e));
+    } else {
+        const std::unique_ptr<liq_image, LiqImageDeleter> image(
+            liq_image_create_custom(attr.get(), ReadRgbaRow, &source, block.width() / source.step,
+                                    block.height() / source.step, 0.0));
+        if (!image) return ExportResult::Failure("colour quantisation: cannot take the picture");
+        if (liq_error e = liq_image_quantize(image.get(), attr.get(), &rawResult); e != LIQ_OK)
+            return ExportResult::Failure(LiqErrorText(e));
+    }
     const std::unique_ptr<liq_result, LiqResultDeleter> result(rawResult);
     if (!result) return ExportResult::Failure("colour quantisation gave no result");
     const liq_palette* palette = liq_get_palette(result.get());
@@ -248,9 +278,15 @@ static ExportResult ChoosePalette(const QImage& block, int speed,
     colours.resize(palette->count);
     for (std::size_t i = 0; i < colours.size(); ++i)
         colours[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
-    // The fast palette is chosen from colours with their lowest bit dropped; one round
-    // of moving each entry to the mean of its pixels takes that back and sharpens it.
-    RefinePalette(block, source.step, colours);
+    // libimagequant weighs colours by how they look, and its fast settings round them;
+    // rounds of moving each entry to the mean of its colours bring the palette closer
+    // to the pixels.
+    for (int round = 0; round < options.refineRounds; ++round) {
+        if (histogram)
+            RefinePalette(*histogram, colours);
+        else
+            RefinePalette(block, source.step, colours);
+    }
     return ExportResult::Ok();
 }
 
@@ -263,7 +299,7 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     std::vector<PaletteColor> colours;
     if (std::optional<std::vector<PaletteColor>> exact = ExactPalette(block)) {
         colours = std::move(*exact);  // few enough colours: kept exactly
-    } else if (ExportResult r = ChoosePalette(block, options.speed, colours); !r) {
+    } else if (ExportResult r = ChoosePalette(block, options, colours); !r) {
         return r;
     }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <random>
 
 #include "export/dither.h"
@@ -66,11 +68,29 @@ TEST(DitherToPalette, SpreadsTheErrorSoAreasKeepTheirMeanColour) {
         double mean = 0;
         for (std::uint8_t i : out) mean += i ? 255 : 0;
         mean /= static_cast<double>(out.size());
-        EXPECT_NEAR(mean, grey, 2.0) << "grey " << grey;
+        // Each share of an error is truncated, so a little of it is lost on the way.
+        EXPECT_NEAR(mean, grey, 3.0) << "grey " << grey;
 
         // Without diffusion every pixel takes its nearest entry.
         DitherToPalette(img, blackWhite, 0.0f, out.data());
         for (std::uint8_t i : out) ASSERT_EQ(i, grey > 127 ? 1 : 0);
+    }
+}
+
+// An area a level or so off a palette entry takes that entry everywhere: no noise of
+// neighbouring entries in flat and smooth parts, which would cost PSNR and LZW bytes.
+TEST(DitherToPalette, LetsErrorsOfALevelOrTwoDieInsteadOfSpreadingNoise) {
+    std::vector<PaletteColor> greys;
+    for (int v = 0; v < 256; v += 4) {
+        const auto g = static_cast<std::uint8_t>(v);
+        greys.push_back({g, g, g});
+    }
+    for (const int level : {101, 102, 150}) {
+        const QImage img = Flat(80, 40, qRgb(level, level, level));
+        std::vector<std::uint8_t> out(80 * 40);
+        DitherToPalette(img, greys, 1.0f, out.data());
+        const std::uint8_t nearest = static_cast<std::uint8_t>(level / 4);
+        for (std::uint8_t i : out) ASSERT_EQ(i, nearest) << "level " << level;
     }
 }
 
@@ -138,6 +158,55 @@ TEST(RefinePalette, MovesEachEntryToTheMeanOfItsPixels) {
     std::vector<PaletteColor> sampled = {{10, 10, 10}, {200, 200, 200}};
     RefinePalette(img, 2, sampled);
     EXPECT_EQ(sampled[0], (PaletteColor{20, 30, 40}));
+}
+
+TEST(ColourHistogram, CountsEveryPixelOfEachColourAndGivesUpPastTheLimit) {
+    QImage img(10, 3, QImage::Format_ARGB32);
+    img.fill(qRgba(1, 2, 3, 255));
+    img.setPixel(4, 1, qRgba(200, 100, 0, 7));  // alpha is ignored
+    img.setPixel(9, 2, qRgba(200, 100, 0, 255));
+    img.setPixel(0, 0, qRgb(9, 9, 9));
+    auto h = ColourHistogram(img, 3);
+    ASSERT_TRUE(h.has_value());
+    std::map<std::uint32_t, std::uint32_t> counts;
+    for (const ColourCount& c : *h) counts[c.rgb] = c.count;
+    EXPECT_EQ(counts, (std::map<std::uint32_t, std::uint32_t>{
+                          {0x010203u, 27}, {0xC86400u, 2}, {0x090909u, 1}}));
+    EXPECT_FALSE(ColourHistogram(img, 2).has_value());
+}
+
+TEST(MergeColours, KeepsFewColoursExactlyAndMergesTheCheapestPairFirst) {
+    const std::vector<ColourCount> three = {{0x000000u, 50}, {0xFFFFFFu, 50}, {0x0A0A0Au, 1}};
+    std::vector<PaletteColor> kept = MergeColours(three, 3);
+    ASSERT_EQ(kept.size(), 3u);
+    // Down to two: the rare colour joins black (its near neighbour), not white, and the
+    // mean moves by a fiftieth of the distance only.
+    std::vector<PaletteColor> two = MergeColours(three, 2);
+    std::sort(two.begin(), two.end(), [](auto a, auto b) { return a.r < b.r; });
+    EXPECT_EQ(two, (std::vector<PaletteColor>{{0, 0, 0}, {255, 255, 255}}));
+
+    // Text-like: 300 colours, 200 of them common; 256 entries keep every common one.
+    std::vector<ColourCount> text;
+    for (std::uint32_t i = 0; i < 200; ++i)
+        text.push_back({(i << 16) | ((255 - i) << 8) | (i / 2), 1000});
+    for (std::uint32_t i = 0; i < 100; ++i) text.push_back({0x800000u | i * 2, 1});
+    const std::vector<PaletteColor> palette = MergeColours(text, 256);
+    EXPECT_EQ(palette.size(), 256u);
+    for (std::size_t i = 0; i < 200; ++i) {
+        const std::uint32_t rgb = text[i].rgb;
+        const PaletteColor c{static_cast<std::uint8_t>(rgb >> 16),
+                             static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb)};
+        EXPECT_NE(std::find(palette.begin(), palette.end(), c), palette.end()) << i;
+    }
+}
+
+TEST(RefinePalette, FromAHistogramWeighsEachColourByItsCount) {
+    const std::vector<ColourCount> h = {{0x0A0A0Au, 3}, {0x141414u, 1}, {0xF0F0F0u, 5}};
+    std::vector<PaletteColor> palette = {{0, 0, 0}, {255, 255, 255}, {0, 255, 0}};
+    RefinePalette(h, palette);
+    EXPECT_EQ(palette[0], (PaletteColor{13, 13, 13}));  // (3 * 10 + 20) / 4 = 12.5
+    EXPECT_EQ(palette[1], (PaletteColor{240, 240, 240}));
+    EXPECT_EQ(palette[2], (PaletteColor{0, 255, 0}));
 }
 
 }  // namespace

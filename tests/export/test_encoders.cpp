@@ -97,6 +97,26 @@ TEST(EncodeBmp, KeepsEveryPixelOfAnOddSizedPictureAndOfOnePixel) {
     EXPECT_EQ(Encode(ImageFormat::Bmp, PatternImage(1, 1)).size(), 54 + 4);
 }
 
+// The row chunk is kept between saves: what an earlier, larger save left in it must not
+// reach the padding or the pixels of the next file.
+TEST(EncodeBmp, AKeptChunkLeavesNothingOfTheLastSaveInTheNext) {
+    QImage bright(700, 500, QImage::Format_RGB32);
+    bright.fill(qRgb(255, 255, 255));
+    (void)Encode(ImageFormat::Bmp, bright);
+    for (const QSize size : {QSize(5, 3), QSize(1, 700), QSize(701, 2)}) {
+        const QImage img = PatternImage(size.width(), size.height());
+        const QByteArray b = Encode(ImageFormat::Bmp, img);
+        const int rowBytes = (size.width() * 3 + 3) & ~3;
+        ASSERT_EQ(b.size(), 54 + rowBytes * size.height());
+        for (int y = 0; y < size.height(); ++y) {
+            const char* row = b.constData() + 54 + y * rowBytes;
+            for (int pad = size.width() * 3; pad < rowBytes; ++pad)
+                ASSERT_EQ(row[pad], 0) << size.width() << "x" << size.height() << " row " << y;
+        }
+        EXPECT_EQ(QImage::fromData(b, "BMP").convertToFormat(QImage::Format_RGB32), img);
+    }
+}
+
 TEST(EncodeBmp, ReadsAViewWithAWiderStrideAndOtherPixelFormats) {
     const QImage big = PatternImage(50, 40);
     const QImage view(big.constBits() + 5 * big.bytesPerLine() + 7 * 4, 10, 6, big.bytesPerLine(),
@@ -160,6 +180,27 @@ TEST(EncodeGif, KeepsAFewColoursExactly) {
 
     const QImage one = PatternImage(1, 1);
     EXPECT_EQ(DecodeGif(Encode(ImageFormat::Gif, one)).image, one);
+}
+
+// A text-like picture of a few hundred colours: the common ones (paper, ink, the
+// usual anti-aliasing levels) come back exactly, the rare ones close.
+TEST(EncodeGif, KeepsTheCommonColoursOfAFewHundredExactly) {
+    QImage img(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const int i = (x / 2 + y * 7) % 220;  // 220 common colours
+            img.setPixel(x, y, qRgb(i, 255 - i, (i * 3) & 0xFF));
+        }
+    for (int i = 0; i < 150; ++i) img.setPixel(i * 2, 199 - i / 2, qRgb(128, i, 5));  // rare
+    const testing::DecodedGif gif = DecodeGif(Encode(ImageFormat::Gif, img));
+    ASSERT_EQ(gif.image.size(), img.size());
+    int commonWrong = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qRed(img.pixel(x, y)) != 128 && gif.image.pixel(x, y) != img.pixel(x, y))
+                ++commonWrong;
+    EXPECT_EQ(commonWrong, 0);
+    EXPECT_GT(Psnr(img, gif.image), 50.0);
 }
 
 TEST(Encoders, RefuseAnEmptyPictureAndAFailingDevice) {
