@@ -1,4 +1,7 @@
 // Start-up and shutdown of the main window.
+#include <QTimer>
+#include <algorithm>
+
 #include "acquisition/capturewait.h"
 #include "app/frmcrop.h"
 #include "common/numtext.h"
@@ -48,7 +51,24 @@ void frmCrop::Form_Load(const QString& commandLine) {
         (void)PutFileOnClipboard(commandLine);
         if (services_.processEvents) services_.processEvents();
     }
+    if (services_.clipboardNeedsFocus) {
+        // Only a focused window is handed the clipboard: the read waits for the window to
+        // be shown and activated, and for focusWaitMs at most.
+        startupLoadPending_ = true;
+        QTimer::singleShot(std::max(0, services_.focusWaitMs), this,
+                           &frmCrop::LoadStartupClipboard);
+        return;
+    }
     LoadFromClipboard();
+    SelectWholePicture();
+}
+
+void frmCrop::LoadStartupClipboard() {
+    if (!startupLoadPending_ || unloaded_) return;
+    startupLoadPending_ = false;
+    hideForPrintScreen_ = true;
+    LoadFromClipboard();
+    hideForPrintScreen_ = false;
     SelectWholePicture();
 }
 

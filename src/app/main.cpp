@@ -9,6 +9,7 @@
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/screengrab.h"
+#include "platform/session.h"
 #include "platform/sound.h"
 #include "platform/urlopener.h"
 #include "settings/inifile.h"
@@ -43,6 +44,9 @@ int main(int argc, char* argv[]) {
     services.settingsFile = [] { return trimlet::SettingsFilePath(); };
     services.sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); };
     services.processEvents = [] { QCoreApplication::processEvents(); };
+    // The one place the session shapes start-up: where only a focused window may read the
+    // clipboard, the first read waits for the shown window's focus.
+    services.clipboardNeedsFocus = trimlet::ClipboardNeedsFocus(QGuiApplication::platformName());
 
     // The command line is one file path: the arguments joined with single blanks, so a
     // path with blanks given without quotes still names the file.
