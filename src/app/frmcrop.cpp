@@ -256,8 +256,7 @@ void frmCrop::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) Form_Resize();
     // The clipboard is ours to read from the moment the window has the focus; read it once
     // this event is done.
-    if (event->type() == QEvent::ActivationChange && startupLoadPending_ && isActiveWindow())
-        QMetaObject::invokeMethod(this, &frmCrop::LoadStartupClipboard, Qt::QueuedConnection);
+    if (event->type() == QEvent::ActivationChange) TryStartupLoad();
 }
 
 bool frmCrop::eventFilter(QObject* watched, QEvent* event) {

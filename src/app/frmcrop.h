@@ -62,8 +62,9 @@ public:
     void Form_Load(const QString& commandLine);
     // The shutdown sequence; runs once, whatever closes the window.
     void Form_Unload();
-    // Start-up's clipboard read where it has to wait for the focus (clipboardNeedsFocus):
-    // runs once, at the first activation of the shown window or when the wait is over.
+    // Start-up's clipboard steps where they have to wait for the focus
+    // (clipboardNeedsFocus): the command-line file and the read run once, as soon as the
+    // shown window is active and has been handed the clipboard, or when the wait is over.
     void LoadStartupClipboard();
     bool startupLoadPending() const { return startupLoadPending_; }
 
@@ -160,6 +161,9 @@ private:
     int captureWait_ = 1000;
     bool unloaded_ = false;
     bool startupLoadPending_ = false;
+    bool clipboardHandedOver_ = false;
+    QString startupCommandLine_;
+    void TryStartupLoad();
     // The start-up read's Print Screen is taken with the window off the screen, as it is
     // before the window is first shown.
     bool hideForPrintScreen_ = false;

@@ -21,4 +21,14 @@ bool QtClipboard::writeImage(const QImage& image) {
     return true;
 }
 
+void QtClipboard::watchChanges(std::function<void()> changed) {
+    QObject::disconnect(watch_);
+    QClipboard* cb = QGuiApplication::clipboard();
+    if (!cb || !changed) return;
+    watch_ = QObject::connect(cb, &QClipboard::changed, cb,
+                              [changed = std::move(changed)](QClipboard::Mode mode) {
+                                  if (mode == QClipboard::Clipboard) changed();
+                              });
+}
+
 }  // namespace trimlet

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QMetaObject>
+#include <functional>
 #include <optional>
 
 namespace trimlet {
@@ -14,6 +16,10 @@ public:
     virtual std::optional<QImage> readImage() = 0;
     // Puts a picture on the clipboard, where other programs can paste it.
     virtual bool writeImage(const QImage& image) = 0;
+    // Calls `changed` whenever the window system tells of a new clipboard content (on
+    // Wayland: also when a window of ours gains the focus and is handed the current
+    // one); an empty function stops the calls.
+    virtual void watchChanges(std::function<void()> changed) = 0;
 };
 
 // The clipboard of the running QGuiApplication.
@@ -21,6 +27,10 @@ class QtClipboard final : public Clipboard {
 public:
     std::optional<QImage> readImage() override;
     bool writeImage(const QImage& image) override;
+    void watchChanges(std::function<void()> changed) override;
+
+private:
+    QMetaObject::Connection watch_;
 };
 
 }  // namespace trimlet

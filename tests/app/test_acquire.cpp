@@ -134,8 +134,14 @@ TEST_F(AcquireTest, WhereTheClipboardNeedsFocusStartUpReadsItOnceTheShownWindowI
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // Active, but the window system has not handed over the clipboard yet.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clipboard.reads, 0);
+    ASSERT_TRUE(clipboard.watcher);
+    clipboard.watcher();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
     EXPECT_EQ(clipboard.reads, 1);
+    EXPECT_FALSE(clipboard.watcher);  // no longer watched
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(50,40) W=50 H=40");
     // Later activations read nothing more.
     window->LoadStartupClipboard();
@@ -148,9 +154,12 @@ TEST_F(AcquireTest, WithoutTheFocusTheStartUpReadRunsWhenTheWaitIsOver) {
     clipboard.image = PatternImage(20, 10);
     create();
     const QString file = picture("given.png", {33, 22});
-    window->Form_Load(file);                            // never shown, so never active
-    EXPECT_EQ(clipboard.image->size(), QSize(33, 22));  // the file went on at once
+    window->Form_Load(file);  // never shown, so never active
+    // The file waits with the read: an unfocused window's clipboard write would not
+    // reach the other programs.
+    EXPECT_EQ(clipboard.writes, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
+    EXPECT_EQ(clipboard.image->size(), QSize(33, 22));
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(33,22) W=33 H=22");
 }
 
@@ -162,6 +171,8 @@ TEST_F(AcquireTest, StartUpPrintScreenAfterTheFocusWaitTakesTheScreenWithoutTheW
     window->Form_Load(QString());
     window->show();
     window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    clipboard.watcher();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
     EXPECT_EQ(journal.steps, std::vector<std::string>{"grab"});  // not "(window visible)"
     EXPECT_TRUE(window->isVisible());
