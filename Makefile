@@ -6,7 +6,9 @@ PACKAGES := build-essential cmake pkg-config \
 	libturbojpeg0-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev \
 	fonts-ipafont-gothic \
-	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
+	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick \
+	qt6-wayland sway swaybg xwayland grim wl-clipboard wtype dbus pipewire \
+	xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 
 JOBS ?= $(shell nproc)
 BUILD ?= build

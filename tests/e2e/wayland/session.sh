@@ -149,7 +149,7 @@ clipboard_put_png() {
     # (A background job's standard input is /dev/null: the file is opened inside it.)
     spawn sh -c 'exec wl-copy --foreground -t image/png <"$0"' "$1"
     for _ in $(seq 50); do
-        wl-paste -l 2>/dev/null | grep -q image/png && return 0
+        wl-paste -t image/png 2>/dev/null | cmp -s - "$1" && return 0
         sleep 0.1
     done
     fail "the clipboard did not take $1"
