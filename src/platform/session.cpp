@@ -16,4 +16,8 @@ bool ClipboardNeedsFocus(const QString& platformName) {
     return platformName.startsWith(QLatin1String("wayland"));
 }
 
+bool WindowPositionKnown(const QString& platformName) {
+    return !platformName.startsWith(QLatin1String("wayland"));
+}
+
 }  // namespace trimlet

@@ -15,4 +15,8 @@ namespace trimlet {
 // keyboard focus; on X11 any client reads it at any time.
 [[nodiscard]] bool ClipboardNeedsFocus(const QString& platformName);
 
+// A Wayland client neither learns nor sets where its windows are; the compositor places
+// them.
+[[nodiscard]] bool WindowPositionKnown(const QString& platformName);
+
 }  // namespace trimlet

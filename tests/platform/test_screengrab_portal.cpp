@@ -185,11 +185,15 @@ TEST(Session, WaylandByTheDisplaySocketOrTheSessionType) {
             << row.display << "/" << row.type;
 }
 
-TEST(Session, OnlyTheWaylandPluginWaitsForTheFocusToReadTheClipboard) {
-    EXPECT_TRUE(ClipboardNeedsFocus(QStringLiteral("wayland")));
-    EXPECT_TRUE(ClipboardNeedsFocus(QStringLiteral("wayland-egl")));
-    EXPECT_FALSE(ClipboardNeedsFocus(QStringLiteral("xcb")));  // also inside a Wayland session
-    EXPECT_FALSE(ClipboardNeedsFocus(QStringLiteral("offscreen")));
+TEST(Session, OnlyTheWaylandPluginWaitsForTheFocusAndKnowsNoWindowPosition) {
+    for (const char* name : {"wayland", "wayland-egl"}) {
+        EXPECT_TRUE(ClipboardNeedsFocus(QLatin1String(name))) << name;
+        EXPECT_FALSE(WindowPositionKnown(QLatin1String(name))) << name;
+    }
+    for (const char* name : {"xcb", "offscreen"}) {  // xcb also inside a Wayland session
+        EXPECT_FALSE(ClipboardNeedsFocus(QLatin1String(name))) << name;
+        EXPECT_TRUE(WindowPositionKnown(QLatin1String(name))) << name;
+    }
 }
 
 TEST(DBusScreenshotPortal, NoSessionBusMeansNoPortal) {
