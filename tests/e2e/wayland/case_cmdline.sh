@@ -13,4 +13,9 @@ for _ in $(seq 30); do
 done
 diff=$(compare -metric AE "$TOP/pasted.png" "$TOP/given file.png" null: 2>&1)
 [ "$diff" = 0 ] || fail "wl-paste gives a picture that differs from the file ($diff)"
-echo "PASS: command-line file shown and pasteable with wl-paste"
+
+# A second start on the same Wayland display ends at once and leaves the clipboard alone.
+solid other.png 10 10 green
+QT_QPA_PLATFORM=wayland timeout 10 "$PROGRAM" "$TOP/other.png" || fail "the second start did not end by itself"
+wl-paste -t image/png | cmp -s - "$TOP/pasted.png" || fail "the second start changed the clipboard"
+echo "PASS: command-line file shown and pasteable with wl-paste; one instance per display"
