@@ -51,10 +51,11 @@ PortalAnswer DBusScreenshotPortal::requestScreenshot() {
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString requestPath =
         kPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
+    awaited_ = requestPath;
     answered_ = false;
     answer_ = {};
     bus.connect(kService, requestPath, kRequest, kResponse, this,
-                SLOT(onResponse(uint, QVariantMap)));
+                SLOT(onResponse(uint, QVariantMap, QDBusMessage)));
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kScreenshot, QStringLiteral("Screenshot"));
@@ -66,21 +67,44 @@ PortalAnswer DBusScreenshotPortal::requestScreenshot() {
     const QDBusMessage reply =
         bus.call(call, QDBus::Block, std::max(1, int(deadline.remainingTime())));
     PortalAnswer result;
-    if (reply.type() == QDBusMessage::ErrorMessage) {
+    if (reply.type() == QDBusMessage::ErrorMessage &&
+        reply.errorName() != QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
         result.kind = KindOfCallError(reply.errorName());
+        stopListening(requestPath);
     } else {
         while (!answered_ && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        if (answered_) result = answer_;  // else: no answer in time, a failure
+        if (answered_) {
+            result = answer_;
+            stopListening(requestPath);
+        } else {
+            // No answer in time: a failure. Ask the portal to drop the request, and remove
+            // the file of an answer that still comes.
+            abandoned_.insert(requestPath);
+            bus.send(QDBusMessage::createMethodCall(kService, requestPath, kRequest,
+                                                    QStringLiteral("Close")));
+        }
     }
-    bus.disconnect(kService, requestPath, kRequest, kResponse, this,
-                   SLOT(onResponse(uint, QVariantMap)));
+    awaited_.clear();
     return result;
 }
 
-void DBusScreenshotPortal::onResponse(uint response, const QVariantMap& results) {
-    answered_ = true;
-    answer_ = AnswerOfResponse(response, results.value(QStringLiteral("uri")).toString());
+void DBusScreenshotPortal::stopListening(const QString& requestPath) {
+    QDBusConnection::sessionBus().disconnect(kService, requestPath, kRequest, kResponse, this,
+                                             SLOT(onResponse(uint, QVariantMap, QDBusMessage)));
+}
+
+void DBusScreenshotPortal::onResponse(uint response, const QVariantMap& results,
+                                      const QDBusMessage& message) {
+    const PortalAnswer answer =
+        AnswerOfResponse(response, results.value(QStringLiteral("uri")).toString());
+    if (message.path() == awaited_) {
+        answered_ = true;
+        answer_ = answer;
+    } else if (abandoned_.remove(message.path())) {
+        if (answer.kind == PortalAnswer::Kind::Saved) QFile::remove(answer.file);
+        stopListening(message.path());
+    }
 }
 
 WaylandScreenGrabber::WaylandScreenGrabber(ScreenshotPortal& portal, ScreenGrabber* compositorGrab,

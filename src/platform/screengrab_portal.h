@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDBusMessage>
 #include <QObject>
+#include <QSet>
 #include <QVariantMap>
 #include <functional>
 
@@ -44,12 +46,17 @@ public:
     PortalAnswer requestScreenshot() override;
 
 private slots:
-    void onResponse(uint response, const QVariantMap& results);
+    void onResponse(uint response, const QVariantMap& results, const QDBusMessage& message);
 
 private:
+    void stopListening(const QString& requestPath);
+
     int timeoutMs_;
+    QString awaited_;  // the request path whose answer the capture waits for
     bool answered_ = false;
     PortalAnswer answer_;
+    // Requests given up on (no answer in time): a late answer's file is removed unread.
+    QSet<QString> abandoned_;
 };
 
 // Capture in a Wayland session, decided at each capture: the portal's picture, read from

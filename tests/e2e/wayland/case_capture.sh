@@ -2,11 +2,6 @@
 # when the program asks for it. The screen shows the known picture; the capture must equal
 # it (none of the program's window in it), reach the view and the clipboard, and leave no
 # screenshot file behind.
-portal_running() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.portal.Desktop |
-        grep -q "boolean true"
-}
 [ -e /tmp/out.png ] && skip "a stale /tmp/out.png (the wlr portal's screenshot file) is in the way"
 printf '[Wait]\nCapture=500\n' >"$TOP/trimlet.ini"
 solid first.png 300 200 red

@@ -11,6 +11,10 @@ for _ in $(seq 50); do
     xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -q image/png && break
     sleep 0.1
 done
+# The portal is started beforehand here: this case is about the way the capture takes.
+dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.StartServiceByName string:org.freedesktop.portal.Desktop uint32:0 \
+    >/dev/null || fail "the portal cannot be started"
 QT_QPA_PLATFORM=xcb spawn "$PROGRAM"
 wait_title "選択(1,1)-(300,200) W=300 H=200"
 find_picture "63,255,255"
