@@ -7,7 +7,9 @@ PACKAGES := build-essential cmake pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev \
 	fonts-ipafont-gothic python3 clang libclang-rt-14-dev \
 	desktop-file-utils appstream dpkg-dev \
-	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
+	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick \
+	qt6-wayland sway swaybg xwayland grim wl-clipboard wtype dbus pipewire \
+	xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 
 # Only for `make bench`: the tools the encoder benchmark measures ours against, and the
 # pictures and programs it takes its photograph, wallpaper and screenshots from.

@@ -5,11 +5,12 @@
 
 namespace trimlet {
 
-void SendPrintScreen(ScreenGrabber& grabber, Clipboard& clipboard,
+bool SendPrintScreen(ScreenGrabber& grabber, Clipboard& clipboard,
                      const std::function<void()>& processEvents) {
     const QImage shot = grabber.grabDesktop();
-    if (!shot.isNull()) (void)clipboard.writeImage(shot);
+    const bool written = !shot.isNull() && clipboard.writeImage(shot);
     if (processEvents) processEvents();
+    return written;
 }
 
 std::optional<QImage> ReadClipboardPicture(Clipboard& clipboard,

@@ -144,9 +144,17 @@ void frmCrop::SetCaptureWait(int milliseconds) {
 
 // --- filling the view ---------------------------------------------------------------
 
-void frmCrop::SendPrintScreenNow() {
-    if (!services_.grabber || !services_.clipboard) return;
-    SendPrintScreen(*services_.grabber, *services_.clipboard, services_.processEvents);
+bool frmCrop::SendPrintScreenNow() {
+    if (!services_.grabber || !services_.clipboard) return false;
+    const bool hideNow = hideForPrintScreen_ && isVisible();
+    if (hideNow) {
+        hide();
+        WaitUntilHidden();
+    }
+    const bool written =
+        SendPrintScreen(*services_.grabber, *services_.clipboard, services_.processEvents);
+    if (hideNow) show();
+    return written;
 }
 
 void frmCrop::LoadFromClipboard() {
@@ -246,6 +254,9 @@ void frmCrop::changeEvent(QEvent* event) {
     // Minimising and restoring count as resizes: the view is laid out again (not while
     // minimised) and the next pointer event on the picture is dropped.
     if (event->type() == QEvent::WindowStateChange) Form_Resize();
+    // The clipboard is ours to read from the moment the window has the focus; read it once
+    // this event is done.
+    if (event->type() == QEvent::ActivationChange) TryStartupLoad();
 }
 
 bool frmCrop::eventFilter(QObject* watched, QEvent* event) {

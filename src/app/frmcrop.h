@@ -41,6 +41,11 @@ struct CropServices {
     // The settings file's path, asked anew at each use; without it (or when it gives the
     // empty text) the defaults apply and nothing is stored.
     std::function<QString()> settingsFile;
+    // The window system hands over the clipboard only to a window with the keyboard focus
+    // (Wayland): start-up reads it once the shown window has the focus, or after
+    // focusWaitMs at the latest.
+    bool clipboardNeedsFocus = false;
+    int focusWaitMs = 2000;
 };
 
 // The main window: the button strip, the grey view with the picture and its two scroll
@@ -57,6 +62,11 @@ public:
     void Form_Load(const QString& commandLine);
     // The shutdown sequence; runs once, whatever closes the window.
     void Form_Unload();
+    // Start-up's clipboard steps where they have to wait for the focus
+    // (clipboardNeedsFocus): the command-line file and the read run once, as soon as the
+    // shown window is active and has been handed the clipboard, or when the wait is over.
+    void LoadStartupClipboard();
+    bool startupLoadPending() const { return startupLoadPending_; }
 
     // Filling the view.
     void LoadFromClipboard();
@@ -132,7 +142,10 @@ private:
     void BuildMenu();
     void InstallQualityCheck();  // cbJpg_Validate when the focus leaves cbJpg
     void SetCaptureWait(int milliseconds);
-    void SendPrintScreenNow();
+    // False when no picture of the screen reached the clipboard.
+    bool SendPrintScreenNow();
+    // After hide(): returns once the window system has taken the window off the screen.
+    void WaitUntilHidden();
 
     // ImageBoxListener
     void picCropImg_MouseDown(int button, int shift, float x, float y) override;
@@ -147,6 +160,13 @@ private:
     SelectionEditor editor_;
     int captureWait_ = 1000;
     bool unloaded_ = false;
+    bool startupLoadPending_ = false;
+    bool clipboardHandedOver_ = false;
+    QString startupCommandLine_;
+    void TryStartupLoad();
+    // The start-up read's Print Screen is taken with the window off the screen, as it is
+    // before the window is first shown.
+    bool hideForPrintScreen_ = false;
     // Placement in the settings file and the bound on the window's size.
     QtPlacementWindow placementWindow_{this};
     WindowPlacement placement_;

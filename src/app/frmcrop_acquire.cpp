@@ -9,27 +9,27 @@
 #include "app/frmcrop.h"
 
 namespace trimlet {
-namespace {
 
 // After hide() the window system still has to unmap the window and let the windows
 // below it repaint; the grab must not catch even a fading frame of ours.
-void WaitUntilHidden(QWidget* window) {
+void frmCrop::WaitUntilHidden() {
     QCoreApplication::processEvents();
-    QWindow* handle = window->windowHandle();
+    QWindow* handle = windowHandle();
     QElapsedTimer waited;
     waited.start();
     while (handle && handle->isExposed() && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-}  // namespace
-
 void frmCrop::cmdCap_Click() {
     hide();
-    WaitUntilHidden(this);
+    WaitUntilHidden();
     if (services_.sleep) services_.sleep(captureWait_);
-    SendPrintScreenNow();
+    const bool captured = SendPrintScreenNow();
     show();
+    // No picture of the screen (a portal that failed, refused or did not answer): the
+    // view keeps its picture rather than showing whatever else the clipboard holds.
+    if (!captured) return;
     LoadFromClipboard();
     SelectWholePicture();
 }

@@ -1,7 +1,11 @@
 // Start-up and shutdown of the main window.
+#include <QTimer>
+#include <algorithm>
+
 #include "acquisition/capturewait.h"
 #include "app/frmcrop.h"
 #include "common/numtext.h"
+#include "platform/clipboard.h"
 #include "settings/inifile.h"
 
 namespace trimlet {
@@ -43,12 +47,46 @@ void frmCrop::Form_Load(const QString& commandLine) {
     sizeBound_.setMinTrackSize(kMinTrackWidth, kMinTrackHeight);
 
     editor_.resetLastMove();
+    if (services_.clipboardNeedsFocus) {
+        // Only a focused window may read or write the clipboard: the command-line file and
+        // the read wait until the shown window is active and has been handed the
+        // clipboard, for focusWaitMs at most.
+        startupLoadPending_ = true;
+        startupCommandLine_ = commandLine;
+        if (services_.clipboard)
+            services_.clipboard->watchChanges([this] {
+                clipboardHandedOver_ = true;
+                TryStartupLoad();
+            });
+        QTimer::singleShot(std::max(0, services_.focusWaitMs), this,
+                           &frmCrop::LoadStartupClipboard);
+        return;
+    }
     if (!commandLine.isEmpty()) {
         // A file that cannot be loaded leaves the clipboard as it is; start-up goes on.
         (void)PutFileOnClipboard(commandLine);
         if (services_.processEvents) services_.processEvents();
     }
     LoadFromClipboard();
+    SelectWholePicture();
+}
+
+void frmCrop::TryStartupLoad() {
+    if (startupLoadPending_ && clipboardHandedOver_ && isActiveWindow())
+        QMetaObject::invokeMethod(this, &frmCrop::LoadStartupClipboard, Qt::QueuedConnection);
+}
+
+void frmCrop::LoadStartupClipboard() {
+    if (!startupLoadPending_ || unloaded_) return;
+    startupLoadPending_ = false;
+    if (services_.clipboard) services_.clipboard->watchChanges({});
+    if (!startupCommandLine_.isEmpty()) {
+        (void)PutFileOnClipboard(startupCommandLine_);
+        if (services_.processEvents) services_.processEvents();
+    }
+    hideForPrintScreen_ = true;
+    LoadFromClipboard();
+    hideForPrintScreen_ = false;
     SelectWholePicture();
 }
 

@@ -9,6 +9,7 @@
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/screengrab.h"
+#include "platform/session.h"
 #include "platform/shutdownwatch.h"
 #include "platform/sound.h"
 #include "platform/urlopener.h"
@@ -29,7 +30,10 @@ int main(int argc, char* argv[]) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
-    trimlet::QtClipboard clipboard;
+    // Where only a focused window may use the clipboard (Wayland), the pictures written go
+    // to the other programs through wl-copy as well.
+    const bool clipboardNeedsFocus = trimlet::ClipboardNeedsFocus(QGuiApplication::platformName());
+    trimlet::QtClipboard clipboard(clipboardNeedsFocus);
     const std::unique_ptr<trimlet::ScreenGrabber> grabber = trimlet::CreateScreenGrabber();
     const std::unique_ptr<trimlet::SoundPlayer> sound = trimlet::CreateSoundPlayer();
     const std::unique_ptr<trimlet::SaveFileDialog> saveDialog = trimlet::CreateSaveFileDialog();
@@ -44,6 +48,9 @@ int main(int argc, char* argv[]) {
     services.settingsFile = [] { return trimlet::SettingsFilePath(); };
     services.sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); };
     services.processEvents = [] { QCoreApplication::processEvents(); };
+    // The one place the session shapes start-up: where only a focused window may read the
+    // clipboard, the first read waits for the shown window's focus.
+    services.clipboardNeedsFocus = clipboardNeedsFocus;
 
     // The command line is one file path: the arguments joined with single blanks, so a
     // path with blanks given without quotes still names the file.

@@ -8,6 +8,7 @@
 
 #include "app/sizebound.h"
 #include "common/numtext.h"
+#include "platform/session.h"
 
 namespace trimlet {
 namespace {
@@ -69,6 +70,10 @@ void QtPlacementWindow::setHeight(float twips) {
     pending().setHeight(RoundClampInt32(twips / twipsPerPixelY()));
     const QMargins f = frame();
     window_->resize(window_->width(), std::max(0, pending_->height() - f.top() - f.bottom()));
+}
+
+bool QtPlacementWindow::positionKnown() const {
+    return WindowPositionKnown(QGuiApplication::platformName());
 }
 
 QMargins QtPlacementWindow::frame() const {

@@ -34,6 +34,7 @@ public:
     void setState(WindowShowState state) override;
     std::vector<QRect> screens() const override;
     QSize minimumSize() const override;
+    bool positionKnown() const override;
 
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QMetaObject>
+#include <functional>
 #include <optional>
 
 namespace trimlet {
@@ -15,13 +17,34 @@ public:
     virtual std::optional<QImage> readImage() = 0;
     // Puts a picture on the clipboard, where other programs can paste it.
     virtual bool writeImage(const QImage& image) = 0;
+    // Calls `changed` whenever the window system tells of a new clipboard content (on
+    // Wayland: also when a window of ours gains the focus and is handed the current
+    // one); an empty function stops the calls.
+    virtual void watchChanges(std::function<void()> changed) = 0;
 };
 
 // The clipboard of the running QGuiApplication.
 class QtClipboard final : public Clipboard {
 public:
+    QtClipboard() = default;
+    // handToWlCopy: pictures are written through `wl-copy`, which offers them to the other
+    // Wayland clients. Qt's own offer is accepted only right after a key or button press
+    // in the program's window, and one that was turned down stays in Qt as if it were
+    // the clipboard; so a file given at start-up, or the screen grabbed while the window
+    // is hidden, would otherwise never leave the program.
+    explicit QtClipboard(bool handToWlCopy);
+    ~QtClipboard() override;
     std::optional<QImage> readImage() override;
     bool writeImage(const QImage& image) override;
+    void watchChanges(std::function<void()> changed) override;
+
+private:
+    bool handToWlCopy_ = false;
+    // The picture last handed to wl-copy, read back from here until the window system
+    // tells of the next clipboard content (our own offer reaches us only with the focus).
+    std::optional<QImage> handedOver_;
+    QMetaObject::Connection forget_;
+    QMetaObject::Connection watch_;
 };
 
 }  // namespace trimlet

@@ -1,10 +1,13 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include "platform/screengrab.h"
 #include "platform/screengrab_portal.h"
+#include "platform/session.h"
 
 namespace trimlet {
 namespace {
@@ -35,26 +38,41 @@ public:
     }
 };
 
-}  // namespace
-
-namespace {
-
-// A grabber for a window system that offers no way to read the screen: the load then
-// goes on with an empty picture.
-class NoScreenGrabber final : public ScreenGrabber {
+// The compositor's own screen grab where the desktop has no portal: wlroots compositors
+// hand the screen to `grim` (screencopy protocol), which writes it to its standard output.
+class CompositorScreenGrabber final : public ScreenGrabber {
 public:
-    QImage grabDesktop() override { return {}; }
+    QImage grabDesktop() override {
+        const QString grim = QStandardPaths::findExecutable(QStringLiteral("grim"));
+        if (grim.isEmpty() || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return {};
+        QProcess process;
+        process.start(grim, {QStringLiteral("-t"), QStringLiteral("ppm"), QStringLiteral("-")});
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished(1000);
+            return {};
+        }
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return {};
+        const QImage shot = QImage::fromData(process.readAllStandardOutput(), "PPM");
+        return shot.isNull() ? QImage() : shot.convertToFormat(QImage::Format_RGB32);
+    }
+};
+
+// Owns every way of capturing; the session picks one at each capture.
+class DesktopGrabber final : public ScreenGrabber {
+public:
+    QImage grabDesktop() override { return session_.grabDesktop(); }
+
+private:
+    QtScreenGrabber direct_;
+    CompositorScreenGrabber compositor_;
+    DBusScreenshotPortal portal_;
+    WaylandScreenGrabber wayland_{portal_, &compositor_, DiskFiles()};
+    SessionScreenGrabber session_{[] { return IsWaylandSession(); }, wayland_, direct_};
 };
 
 }  // namespace
 
-std::unique_ptr<ScreenGrabber> CreateScreenGrabber() {
-    // Wayland hands a client no other window's pixels; ask the desktop portal instead.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        if (PortalScreenGrabber::available()) return std::make_unique<PortalScreenGrabber>();
-        return std::make_unique<NoScreenGrabber>();
-    }
-    return std::make_unique<QtScreenGrabber>();
-}
+std::unique_ptr<ScreenGrabber> CreateScreenGrabber() { return std::make_unique<DesktopGrabber>(); }
 
 }  // namespace trimlet

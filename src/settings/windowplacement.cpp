@@ -93,17 +93,17 @@ void WindowPlacement::LoadWindowPlacement(PlacementWindow& window, const QString
 
 void WindowPlacement::SaveWindowPlacement(const PlacementWindow& window,
                                           const QString& path) const {
-    if (window.state() != WindowShowState::Normal) {
-        WriteIniValue(kSection, QStringLiteral("Left"), NumberText(double(normal_.left)), path);
-        WriteIniValue(kSection, QStringLiteral("Top"), NumberText(double(normal_.top)), path);
-        WriteIniValue(kSection, QStringLiteral("Width"), NumberText(double(normal_.width)), path);
-        WriteIniValue(kSection, QStringLiteral("Height"), NumberText(double(normal_.height)), path);
-    } else {
-        WriteIniValue(kSection, QStringLiteral("Left"), NumberText(window.left()), path);
-        WriteIniValue(kSection, QStringLiteral("Top"), NumberText(window.top()), path);
-        WriteIniValue(kSection, QStringLiteral("Width"), NumberText(window.width()), path);
-        WriteIniValue(kSection, QStringLiteral("Height"), NumberText(window.height()), path);
+    const bool normal = window.state() == WindowShowState::Normal;
+    if (window.positionKnown()) {
+        WriteIniValue(kSection, QStringLiteral("Left"),
+                      normal ? NumberText(window.left()) : NumberText(double(normal_.left)), path);
+        WriteIniValue(kSection, QStringLiteral("Top"),
+                      normal ? NumberText(window.top()) : NumberText(double(normal_.top)), path);
     }
+    WriteIniValue(kSection, QStringLiteral("Width"),
+                  normal ? NumberText(window.width()) : NumberText(double(normal_.width)), path);
+    WriteIniValue(kSection, QStringLiteral("Height"),
+                  normal ? NumberText(window.height()) : NumberText(double(normal_.height)), path);
     // A minimised window comes back normal: the program never starts minimised by itself.
     const WindowShowState state = window.state();
     WriteIniValue(kSection, QStringLiteral("WindowState"),

@@ -32,6 +32,9 @@ public:
     virtual std::vector<QRect> screens() const = 0;
     // The smallest outer size the window is meant to have, in twips.
     virtual QSize minimumSize() const = 0;
+    // False where the window system neither tells nor takes a window's position
+    // (Wayland): left() and top() then mean nothing, and the stored position is kept.
+    virtual bool positionKnown() const { return true; }
 };
 
 // The normal-state rectangle remembered while the window runs, in twips.
@@ -57,7 +60,8 @@ public:
                              std::int32_t defaultTop, std::int32_t defaultWidth,
                              std::int32_t defaultHeight);
     // Writes the rectangle (the remembered one unless the window is normal) and the
-    // state, a minimised window as normal.
+    // state, a minimised window as normal. Without a known position only the size and
+    // the state are written; the stored Left and Top stay as they are.
     void SaveWindowPlacement(const PlacementWindow& window, const QString& path) const;
     // Runs on every resize: remembers the rectangle while the window is normal.
     void RememberNormalPlacement(const PlacementWindow& window);

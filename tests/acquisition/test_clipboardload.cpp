@@ -14,10 +14,11 @@ struct Rig {
     FakeGrabber grabber;
     int presses = 0;
     int pumps = 0;
+    std::vector<bool> pressed;  // what each Print Screen reported
     std::optional<QImage> read() {
         return ReadClipboardPicture(clipboard, [this] {
             ++presses;
-            SendPrintScreen(grabber, clipboard, [this] { ++pumps; });
+            pressed.push_back(SendPrintScreen(grabber, clipboard, [this] { ++pumps; }));
         });
     }
 };
@@ -46,6 +47,7 @@ TEST(ReadClipboardPicture, NoPicturePressesPrintScreenOnceAndShowsTheScreen) {
     EXPECT_EQ(rig.presses, 1);
     EXPECT_EQ(rig.pumps, 1);
     EXPECT_EQ(rig.clipboard.writes, 1);  // the screen went onto the clipboard
+    EXPECT_EQ(rig.pressed, std::vector<bool>{true});
     EXPECT_EQ(rig.clipboard.reads, 2);
 }
 
@@ -57,6 +59,7 @@ TEST(ReadClipboardPicture, StillEmptyAfterThePressGivesAnEmptyPictureWithoutASec
     EXPECT_EQ(picture->width(), 0);
     EXPECT_EQ(rig.presses, 1);
     EXPECT_EQ(rig.clipboard.writes, 0);  // nothing was grabbed, nothing written
+    EXPECT_EQ(rig.pressed, std::vector<bool>{false});
 }
 
 TEST(ReadClipboardPicture, AnUnreadableClipboardIsAFailure) {

@@ -17,6 +17,7 @@ namespace trimlet {
 namespace {
 
 using testing::FakeClipboard;
+using testing::FakeSound;
 using testing::PatternImage;
 
 // Notes what happened in which order, and whether the window was visible at the grab.
@@ -28,6 +29,7 @@ class JournalGrabber final : public ScreenGrabber {
 public:
     JournalGrabber(Journal& j, QImage screen) : journal_(j), screen_(std::move(screen)) {}
     QWidget* window = nullptr;
+    void setScreen(QImage screen) { screen_ = std::move(screen); }
     QImage grabDesktop() override {
         journal_.steps.push_back(window && window->isVisible() ? "grab (window visible)" : "grab");
         return screen_;
@@ -44,12 +46,19 @@ protected:
     FakeClipboard clipboard;
     Journal journal;
     JournalGrabber grabber{journal, PatternImage(1280, 1024)};
+    FakeSound sound;
     std::unique_ptr<frmCrop> window;
+    // A Wayland-like window system: the clipboard is read only once the window has focus.
+    bool clipboardNeedsFocus = false;
+    int focusWaitMs = 2000;
 
     void create() {
         CropServices s;
         s.clipboard = &clipboard;
         s.grabber = &grabber;
+        s.sound = &sound;
+        s.clipboardNeedsFocus = clipboardNeedsFocus;
+        s.focusWaitMs = focusWaitMs;
         s.sleep = [this](int ms) { journal.steps.push_back("sleep " + std::to_string(ms)); };
         s.processEvents = [] { QCoreApplication::processEvents(); };
         window = std::make_unique<frmCrop>(s);
@@ -92,6 +101,82 @@ TEST_F(AcquireTest, CaptureHidesWaitsGrabsShowsAndSelectsTheScreen) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(1280,1024) W=1280 H=1024");
     EXPECT_EQ(clipboard.image->size(), QSize(1280, 1024));  // the capture stays there
+}
+
+TEST_F(AcquireTest, ACaptureThatGivesNoPictureKeepsTheViewAndMakesNoSound) {
+    // A portal that fails, refuses or does not answer: the old picture stays in the view,
+    // even when the clipboard meanwhile holds something else.
+    clipboard.image = PatternImage(50, 40);
+    start();
+    window->selection() = Selection{3, 3, 4, 4, 3, 3};
+    window->ShowSelection();
+    const QString title = window->windowTitle();
+    clipboard.image = PatternImage(70, 70);
+    grabber.setScreen(QImage());
+    journal.steps.clear();
+    window->cmdCap()->click();
+    EXPECT_EQ(journal.steps, (std::vector<std::string>{"sleep 1000", "grab"}));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), title);
+    EXPECT_EQ(window->picCropImg()->size(), QSize(50, 40));
+    EXPECT_EQ(clipboard.writes, 0);
+    EXPECT_TRUE(sound.played.empty());
+}
+
+TEST_F(AcquireTest, WhereTheClipboardNeedsFocusStartUpReadsItOnceTheShownWindowIsActive) {
+    clipboardNeedsFocus = true;
+    focusWaitMs = 60000;  // the activation, not the time limit, must start the read
+    clipboard.image = PatternImage(50, 40);
+    create();
+    window->Form_Load(QString());
+    EXPECT_EQ(clipboard.reads, 0);
+    EXPECT_TRUE(window->startupLoadPending());
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // Active, but the window system has not handed over the clipboard yet.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clipboard.reads, 0);
+    ASSERT_TRUE(clipboard.watcher);
+    clipboard.watcher();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
+    EXPECT_EQ(clipboard.reads, 1);
+    EXPECT_FALSE(clipboard.watcher);  // no longer watched
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(50,40) W=50 H=40");
+    // Later activations read nothing more.
+    window->LoadStartupClipboard();
+    EXPECT_EQ(clipboard.reads, 1);
+}
+
+TEST_F(AcquireTest, WithoutTheFocusTheStartUpReadRunsWhenTheWaitIsOver) {
+    clipboardNeedsFocus = true;
+    focusWaitMs = 0;
+    clipboard.image = PatternImage(20, 10);
+    create();
+    const QString file = picture("given.png", {33, 22});
+    window->Form_Load(file);  // never shown, so never active
+    // The file waits with the read: an unfocused window's clipboard write would not
+    // reach the other programs.
+    EXPECT_EQ(clipboard.writes, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
+    EXPECT_EQ(clipboard.image->size(), QSize(33, 22));
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(33,22) W=33 H=22");
+}
+
+TEST_F(AcquireTest, StartUpPrintScreenAfterTheFocusWaitTakesTheScreenWithoutTheWindow) {
+    clipboardNeedsFocus = true;
+    focusWaitMs = 60000;
+    clipboard.image = QImage();  // nothing on the clipboard: the fallback grabs the screen
+    create();
+    window->Form_Load(QString());
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    clipboard.watcher();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
+    EXPECT_EQ(journal.steps, std::vector<std::string>{"grab"});  // not "(window visible)"
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "選択(1,1)-(1280,1024) W=1280 H=1024");
 }
 
 TEST_F(AcquireTest, WaitMenuKeepsExactlyOneItemChecked) {

@@ -35,6 +35,8 @@ public:
     void setState(WindowShowState v) override { s = v, calls.push_back("State"); }
     std::vector<QRect> screens() const override { return screenList; }
     QSize minimumSize() const override { return {5400, 3600}; }
+    bool knowsPosition = true;
+    bool positionKnown() const override { return knowsPosition; }
 
     void place(float nl, float nt, float nw, float nh) { l = nl, t = nt, w = nw, h = nh; }
 };
@@ -73,6 +75,26 @@ TEST_F(PlacementTest, NormalCloseIsRestoredAsStored) {
     load(again, next);
     EXPECT_EQ(QRectF(next.l, next.t, next.w, next.h), QRectF(1500, 1200, 7000, 6000));
     EXPECT_EQ(next.s, WindowShowState::Normal);
+}
+
+TEST_F(PlacementTest, WithoutAKnownPositionTheStoredPositionIsKeptAndTheRestWritten) {
+    // Wayland: the window reports 0, 0 wherever it is; that must not overwrite the stored
+    // position, in either state.
+    for (WindowShowState state : {WindowShowState::Normal, WindowShowState::Maximised}) {
+        put("[Window]\nLeft=1500\nTop=1200\nWidth=6000\nHeight=4500\nWindowState=0\n");
+        FakeWindow w;
+        w.knowsPosition = false;
+        WindowPlacement p;
+        load(p, w);
+        w.place(0, 0, 7000, 6000);
+        p.RememberNormalPlacement(w);
+        w.s = state;
+        p.SaveWindowPlacement(w, path());
+        EXPECT_EQ(contents(),
+                  QByteArray("[Window]\nLeft=1500\nTop=1200\nWidth= 7000\nHeight= 6000\n"
+                             "WindowState= ") +
+                      (state == WindowShowState::Normal ? "0" : "2") + "\n");
+    }
 }
 
 TEST_F(PlacementTest, MaximisedCloseKeepsTheNormalRectangle) {

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,8 @@ public:
         image = picture;
         return true;
     }
+    std::function<void()> watcher;
+    void watchChanges(std::function<void()> changed) override { watcher = std::move(changed); }
 };
 
 class FakeGrabber final : public ScreenGrabber {

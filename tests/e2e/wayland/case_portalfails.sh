@@ -1,0 +1,26 @@
+# Sourced by session.sh: a portal that fails (its screenshot cannot be written) leaves
+# the view's picture as it was; the window comes back.
+[ -e /tmp/out.png ] && skip "a stale /tmp/out.png (the wlr portal's screenshot file) is in the way"
+# xdg-desktop-portal-wlr writes every screenshot to /tmp/out.png: a folder there makes
+# the write fail.
+mkdir /tmp/out.png || skip "cannot block /tmp/out.png"
+trap 'rmdir /tmp/out.png 2>/dev/null; cleanup' EXIT
+printf '[Wait]\nCapture=500\n' >"$TOP/trimlet.ini"
+solid first.png 300 200 red
+clipboard_put_png first.png
+QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
+wait_title "選択(1,1)-(300,200) W=300 H=200"
+find_picture "63,255,255"
+solid second.png 64 64 blue
+clipboard_put_png second.png  # a failed capture must not show this either
+press_capture
+for _ in $(seq 150); do
+    portal_running && break
+    sleep 0.1
+done
+portal_running || fail "the capture did not ask the portal"
+sleep 2
+[ "$(title)" = "選択(1,1)-(300,200) W=300 H=200" ] || fail "the view changed: $(title)"
+find_picture "63,255,255"
+shot kept.png
+echo "PASS: a failing portal keeps the view"

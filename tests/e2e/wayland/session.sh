@@ -1,0 +1,239 @@
+#!/bin/bash
+# Runs one end-to-end case against the built program inside a headless sway session:
+#   session.sh <program> <case script>
+# sway refuses to run as root, so as root the script hands itself to the user "nobody",
+# with copies of the program and the scripts in a private folder. Inside, it starts a
+# private session bus, sway (headless backend, one 1024x768 output showing a known
+# picture), pipewire, and makes the desktop portal activatable on that bus (nothing starts
+# it before the program asks). The case script is then sourced; see the helpers below.
+# A case with the line "# needs: xwayland" gets Xwayland (and DISPLAY) as well.
+# Exit 77 (a skip) with a message wherever the machine cannot run the session.
+set -u
+SKIP=77
+skip() {
+    echo "SKIP: $*"
+    exit $SKIP
+}
+
+if [ -z "${WL_INNER:-}" ]; then
+    for tool in sway swaybg grim wl-copy wl-paste wtype dbus-run-session pipewire convert compare; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed (make deps installs it)"
+    done
+    [ -x /usr/libexec/xdg-desktop-portal ] && [ -x /usr/libexec/xdg-desktop-portal-wlr ] ||
+        skip "xdg-desktop-portal or its wlr backend is not installed"
+    top=$(mktemp -d "${TMPDIR:-/tmp}/trimlet-wl.XXXXXX") || skip "no temporary folder"
+    cp "$1" "$top/trimlet" && cp "$(dirname "$0")"/*.sh "$top/" || skip "cannot copy the program"
+    chmod 755 "$top"
+    # "# needs: no-portal": a session bus that can start nothing, as on a desktop without
+    # any portal installed.
+    bus_config=
+    if grep -q '^# needs: no-portal' "$2"; then
+        mkdir "$top/no-services"
+        cat >"$top/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>$top/no-services</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+        bus_config="--config-file=$top/bus.conf"
+    fi
+    run=(env)
+    if [ "$(id -u)" = 0 ]; then
+        command -v setpriv >/dev/null || skip "setpriv is missing: cannot leave root for sway"
+        chown -R nobody:nogroup "$top"
+        run=(setpriv --reuid=nobody --regid=nogroup --clear-groups env)
+    fi
+    "${run[@]}" -i PATH="$PATH" LANG=C.UTF-8 HOME="$top/home" WL_INNER=1 WL_TOP="$top" \
+        WL_XWAYLAND="$(grep -q '^# needs: xwayland' "$2" && echo enable || echo disable)" WL_SHOTS="${TRIMLET_WAYLAND_SHOTS:-}" \
+        dbus-run-session $bus_config -- bash "$top/session.sh" "$top/trimlet" "$top/$(basename "$2")"
+    rc=$?
+    rm -rf "$top"
+    exit $rc
+fi
+
+# --- inside: the unprivileged user on a private session bus ------------------------------
+PROGRAM=$1
+TOP=$WL_TOP
+PIDS=()
+mkdir -p "$HOME" "$TOP/run" && chmod 700 "$TOP/run"
+export XDG_RUNTIME_DIR=$TOP/run
+export WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman
+export XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
+unset DISPLAY
+
+cleanup() {
+    local i
+    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null; done
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    shot "$TOP/failure.png"
+    exit 1
+}
+spawn() {
+    "$@" &
+    PIDS+=($!)
+}
+
+# The known picture the screen shows: no two neighbouring pixels alike.
+convert -size 1024x768 -seed 7 plasma:fractal -depth 8 "$TOP/known.png" || skip "convert failed"
+cat >"$TOP/sway.conf" <<CONF
+output HEADLESS-1 resolution 1024x768 position 0 0 bg $TOP/known.png center
+xwayland $WL_XWAYLAND
+focus_follows_mouse no
+CONF
+spawn sway -c "$TOP/sway.conf" >"$TOP/sway.log" 2>&1
+for _ in $(seq 100); do
+    WAYLAND_DISPLAY=$(ls "$XDG_RUNTIME_DIR" 2>/dev/null | grep -m1 '^wayland-[0-9]*$')
+    [ -n "$WAYLAND_DISPLAY" ] && break
+    sleep 0.1
+done
+[ -n "$WAYLAND_DISPLAY" ] || { tail -5 "$TOP/sway.log"; skip "sway did not start here"; }
+export WAYLAND_DISPLAY
+export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock 2>/dev/null | head -n 1)
+for _ in $(seq 50); do
+    [ -z "$SWAYSOCK" ] && SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock 2>/dev/null | head -n 1)
+    [ -n "$SWAYSOCK" ] && swaymsg -t get_outputs >/dev/null 2>&1 && break
+    sleep 0.1
+done
+export SWAYSOCK
+if [ "$WL_XWAYLAND" = enable ]; then
+    for _ in $(seq 100); do
+        DISPLAY=$(ls /tmp/.X11-unix 2>/dev/null | sed -n 's/^X//p' | sort -n | while read -r n; do
+            [ -O "/tmp/.X11-unix/X$n" ] && echo ":$n"; done | tail -n 1)
+        [ -n "$DISPLAY" ] && break
+        sleep 0.1
+    done
+    [ -n "$DISPLAY" ] || skip "Xwayland did not start"
+    export DISPLAY
+fi
+# PipeWire for the portal, without its D-Bus modules (realtime priority, portal watch):
+# those talk to the bus while the portal itself starts and connects to PipeWire, and the
+# two can wait on each other until a time-out.
+awk '/\{ name = libpipewire-module-(rt|portal)$/ { skip = 1 }
+     skip && /^    \}/ { skip = 0; next }
+     !skip' /usr/share/pipewire/pipewire.conf >"$TOP/pipewire.conf"
+spawn pipewire -c "$TOP/pipewire.conf" >"$TOP/pipewire.log" 2>&1
+for _ in $(seq 50); do
+    [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+    sleep 0.1
+done
+[ -S "$XDG_RUNTIME_DIR/pipewire-0" ] || { cat "$TOP/pipewire.log"; skip "pipewire did not start"; }
+# The headless seat has no keyboard: a virtual one held for the whole session gives it one
+# (it presses nothing until long after the case is over).
+spawn wtype -s 600000 -k F24
+for _ in $(seq 50); do
+    swaymsg -t get_seats -r | grep -q '"capabilities": [1-9]' && break
+    sleep 0.1
+done
+# Services the bus starts later (the portal) get this session's display.
+dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR \
+    XDG_SESSION_TYPE ${DISPLAY:+DISPLAY} || fail "cannot set the bus's activation environment"
+# Wait until the background is on the screen.
+for _ in $(seq 50); do
+    grim "$TOP/bg.png" 2>/dev/null &&
+        [ "$(compare -metric AE "$TOP/bg.png" "$TOP/known.png" null: 2>&1)" = 0 ] && break
+    sleep 0.1
+done
+
+# --- helpers for the cases -----------------------------------------------------------------
+
+# A screenshot of the whole session; kept in $TRIMLET_WAYLAND_SHOTS when that is set.
+shot() {
+    grim "$1" 2>/dev/null || return 1
+    [ -n "$WL_SHOTS" ] && cp "$1" "$WL_SHOTS/$(basename "$CASE" .sh)-$(basename "$1")" 2>/dev/null
+    return 0
+}
+
+# The program's window title as sway reports it (empty when there is no such window).
+title() {
+    swaymsg -t get_tree -r 2>/dev/null | grep -o '"name": "選択[^"]*"' | head -n 1 |
+        sed 's/^"name": "//; s/"$//'
+}
+
+# Waits up to $2 seconds (default 10) for the title to equal $1.
+wait_title() {
+    local expected=$1 limit=${2:-10} got=""
+    for _ in $(seq $((limit * 10))); do
+        got=$(title)
+        [ "$got" = "$expected" ] && return 0
+        sleep 0.1
+    done
+    fail "title is '$got', expected '$expected'"
+}
+
+# Whether the desktop portal runs on the session bus.
+portal_running() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.portal.Desktop |
+        grep -q "boolean true"
+}
+
+# A solid picture file: solid <file> <width> <height> <colour>.
+solid() { convert -size "$2x$3" "xc:$4" -depth 8 "PNG24:$1"; }
+
+# Puts a picture on the clipboard; wl-copy stays in the foreground to serve it.
+clipboard_put_png() {
+    # (A background job's standard input is /dev/null: the file is opened inside it.)
+    spawn sh -c 'exec wl-copy --foreground -t image/png <"$0"' "$1"
+    for _ in $(seq 50); do
+        wl-paste -t image/png 2>/dev/null | cmp -s - "$1" && return 0
+        sleep 0.1
+    done
+    fail "the clipboard did not take $1"
+}
+
+# Finds where the view shows a picture of colour $1 ("r,g,b" as shown, highlight included):
+# sets PIC_X, PIC_Y (screen coordinates of the picture's top-left pixel).
+find_picture() {
+    local colour=$1 row
+    shot "$TOP/find.png" || fail "grim failed"
+    for x in 4 8 16 32; do
+        row=$(convert "$TOP/find.png" -crop "1x768+$x+0" +repage -depth 8 txt:- |
+            grep -m1 "srgb($colour)" | cut -d, -f2 | cut -d: -f1)
+        [ -n "$row" ] && break
+    done
+    [ -n "$row" ] || fail "no picture of colour $colour on the screen"
+    PIC_Y=$row
+    PIC_X=$(convert "$TOP/find.png" -crop "1024x1+0+$((row + 1))" +repage -depth 8 txt:- |
+        grep -m1 "srgb($colour)" | cut -d, -f1)
+}
+
+# The headless seat has no pointer, so buttons are pressed from the keyboard: Tab until
+# the button's frame at screen column $1 (row: the strip's middle, 16 rows above the
+# picture's top) shows the focus colour, then Space.
+press_button() {
+    local x=$1 y=$((PIC_Y - 16)) pixel
+    for _ in $(seq 14); do
+        grim -g "$x,$y 1x1" "$TOP/px.png" 2>/dev/null
+        pixel=$(convert "$TOP/px.png" -depth 8 txt:- | tail -n 1)
+        case $pixel in *"(38,112,158)"*)
+            wtype -k space
+            return 0
+            ;;
+        esac
+        wtype -k Tab
+        sleep 0.1
+    done
+    fail "could not move the focus to the button at column $x"
+}
+# 画面ｷｬﾌﾟﾁｬ spans the view's columns 200-272 (left frame at 200), 再読込 272-344
+# (right frame at 344).
+press_capture() { press_button $((PIC_X + 200)); }
+press_reload() { press_button $((PIC_X + 344)); }
+
+CASE=$2
+cd "$TOP" || exit 1
+source "$CASE"
