@@ -11,13 +11,15 @@
 namespace trimlet {
 
 const SaveButton* SaveButtonFor(int index) {
-    static const std::array<SaveButton, 3> buttons = {
+    static const std::array<SaveButton, 4> buttons = {
         SaveButton{QStringLiteral("BMPファイル (*.bmp)|*.bmp"), QStringLiteral("pic.bmp"),
                    ImageFormat::Bmp},
         SaveButton{QStringLiteral("GIFファイル (*.gif)|*.gif"), QStringLiteral("pic.gif"),
                    ImageFormat::Gif},
         SaveButton{QStringLiteral("JPGファイル (*.jpg)|*.jpg"), QStringLiteral("pic.jpg"),
                    ImageFormat::Jpeg},
+        SaveButton{QStringLiteral("PNGファイル (*.png)|*.png"), QStringLiteral("pic.png"),
+                   ImageFormat::Png},
     };
     if (index < 0 || index >= static_cast<int>(buttons.size())) return nullptr;
     return &buttons[static_cast<std::size_t>(index)];

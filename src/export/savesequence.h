@@ -15,14 +15,14 @@ namespace trimlet {
 class SaveFileDialog;
 class SoundPlayer;
 
-// What each save button asks and writes: index 0 "BMP", 1 "GIF", 2 "JPG".
+// What each save button asks and writes: index 0 "BMP", 1 "GIF", 2 "JPG", 3 "PNG".
 struct SaveButton {
     QString filter;       // "description|pattern"
     QString initialName;  // the file name the dialog starts with
     ImageFormat format;
 };
 
-// The button's settings; nullptr for an index other than 0, 1 or 2.
+// The button's settings; nullptr for an index other than 0 to 3.
 const SaveButton* SaveButtonFor(int index);
 
 // The grey of the view around the picture; a cut-out shows it where the block
