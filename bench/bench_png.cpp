@@ -145,7 +145,9 @@ void Measure(const char* name, const QImage& picture, const QDir& dir, int runs,
     const auto row = [&](const char* what, double ms, const QString& path, bool check) {
         std::printf("  %-34s %10.0f %10lld %8d %s\n", what, ms,
                     static_cast<long long>(FileSize(path) / 1024), ColourType(path),
-                    !check ? "-" : SameRgb(picture, path) ? "yes" : "NO");
+                    !check                   ? "-"
+                    : SameRgb(picture, path) ? "yes"
+                                             : "NO");
     };
     const PngOptions o;
     char ourName[64];
@@ -153,14 +155,15 @@ void Measure(const char* name, const QImage& picture, const QDir& dir, int runs,
                   FilterName(o.filters));
     row(ourName, tOurs, ours, true);
     row("PNG, convert in.bmp out.png", tIm, im, false);
-    std::printf("  convert / ours time = %.2f (target >= 3), ours / convert size = %.3f "
-                "(target <= 1.05)\n",
-                tIm / tOurs, static_cast<double>(ourBytes) / static_cast<double>(imBytes));
+    std::printf(
+        "  convert / ours time = %.2f (target >= 3), ours / convert size = %.3f "
+        "(target <= 1.05)\n",
+        tIm / tOurs, static_cast<double>(ourBytes) / static_cast<double>(imBytes));
     // BENCH_KEEP=folder keeps the input and both outputs for a closer look.
     if (const QString keep = qEnvironmentVariable("BENCH_KEEP"); !keep.isEmpty())
         for (const QString& f : {bmp, ours, im})
-            QFile::copy(f, QDir(keep).filePath(QString::fromLatin1(name) + "-" +
-                                               QFileInfo(f).fileName()));
+            QFile::copy(
+                f, QDir(keep).filePath(QString::fromLatin1(name) + "-" + QFileInfo(f).fileName()));
     if (sweep) Sweep(picture, imBytes, tIm);
 }
 

@@ -61,6 +61,13 @@ void frmCrop::cmdSave_Click(int index) {
         qWarning("trimlet: the picture was not saved: %s", report.error.c_str());
 }
 
+void frmCrop::mnCopy_Click() {
+    if (!services_.clipboard) return;
+    SilentSound silent;
+    SoundPlayer& sound = services_.sound ? *services_.sound : silent;
+    (void)CopySelection(sel_, picCropImg_->picture(), *services_.clipboard, sound);
+}
+
 bool frmCrop::cbJpg_Validate() {
     const QualityCheck check = ValidateQualityText(cbJpg_->currentText().toStdString());
     if (check.newText) cbJpg_->setEditText(QString::fromStdString(*check.newText));

@@ -365,8 +365,7 @@ ExportResult EncodePng(const QImage& input, QIODevice& out, const PngOptions& op
     const QImage block = As32Bit(input);
 
     PngWrite state{&out, {}};
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
     if (!png) return ExportResult::Failure("PNG: cannot start the encoder");
     png_infop info = png_create_info_struct(png);
     if (!info) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "export/quality.h"
+#include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/sound.h"
 
@@ -83,6 +84,16 @@ SaveReport SaveSelection(int index, const Selection& selection, const QImage& pi
         sound.play(SystemSound::Error);
     }
     return report;
+}
+
+bool CopySelection(const Selection& selection, const QImage& picture, Clipboard& clipboard,
+                   SoundPlayer& sound) {
+    // The cut-out may be a view of the picture's memory; the clipboard outlives both
+    // the picture and the selection, so it gets a copy.
+    const QImage block = CutOut(picture, selection.highlight()).copy();
+    const bool copied = !block.isNull() && clipboard.writeImage(block);
+    sound.play(copied ? SystemSound::Information : SystemSound::Error);
+    return copied;
 }
 
 }  // namespace trimlet

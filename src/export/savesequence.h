@@ -12,6 +12,7 @@ class QWidget;
 
 namespace trimlet {
 
+class Clipboard;
 class SaveFileDialog;
 class SoundPlayer;
 
@@ -52,5 +53,11 @@ struct SaveReport {
 SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
                          QWidget* dialogParent = nullptr);
+
+// Puts exactly the pixels a save would write on the clipboard, as a picture of its
+// own (not a view of picture), and plays the information sound; the error sound and
+// false when there is nothing to copy or the clipboard refuses it.
+bool CopySelection(const Selection& selection, const QImage& picture, Clipboard& clipboard,
+                   SoundPlayer& sound);
 
 }  // namespace trimlet

@@ -179,9 +179,9 @@ TEST(EncodePng, KeepsEveryPixelIn24BitRgb) {
                       wide.bytesPerLine(), QImage::Format_RGB32);
     QImage translucent = PatternImage(7, 5).convertToFormat(QImage::Format_ARGB32);
     translucent.setPixel(2, 2, qRgba(10, 20, 30, 0));
-    const QImage cases[] = {PatternImage(1, 1),  PatternImage(333, 7), PatternImage(1, 50),
-                            PatternImage(50, 1), view,                 translucent,
-                            Ramps(64, 64)};
+    const QImage cases[] = {
+        PatternImage(1, 1), PatternImage(333, 7), PatternImage(1, 50), PatternImage(50, 1), view,
+        translucent,        Ramps(64, 64)};
     for (const QImage& img : cases) {
         const QByteArray png = Encode(ImageFormat::Png, img);
         ASSERT_GE(png.size(), 8);
