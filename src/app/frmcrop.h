@@ -8,6 +8,7 @@
 #include "app/placementwindow_qt.h"
 #include "app/sizebound.h"
 #include "common/viewmodel.h"
+#include "export/savesequence.h"
 #include "selection/selection.h"
 #include "selection/selectioneditor.h"
 
@@ -149,6 +150,7 @@ private:
     ViewModel view_;
     SelectionEditor editor_;
     int captureWait_ = 1000;
+    SaveFolder saveFolder_;  // where the next save dialog opens
     bool unloaded_ = false;
     // Placement in the settings file and the bound on the window's size.
     QtPlacementWindow placementWindow_{this};

@@ -1,5 +1,6 @@
 #include "export/savesequence.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -58,7 +59,7 @@ QImage CutOut(const QImage& input, const PixelRect& block) {
 
 SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
-                         QWidget* dialogParent) {
+                         QWidget* dialogParent, const QString& folder) {
     SaveReport report;
     const SaveButton* button = SaveButtonFor(index);
     if (!button) return report;
@@ -66,7 +67,7 @@ SaveReport SaveSelection(int index, const Selection& selection, const QImage& pi
     const int quality = JpegQualityFromText(qualityText);
 
     const std::optional<QString> path =
-        dialog.askFileName(dialogParent, button->filter, button->initialName);
+        dialog.askFileName(dialogParent, button->filter, button->initialName, folder);
     if (!path || path->isEmpty()) return report;
     report.path = *path;
 
@@ -84,6 +85,11 @@ SaveReport SaveSelection(int index, const Selection& selection, const QImage& pi
         sound.play(SystemSound::Error);
     }
     return report;
+}
+
+void SaveFolder::remember(const SaveReport& report) {
+    if (report.outcome == SaveOutcome::Saved && !report.path.isEmpty())
+        folder_ = QFileInfo(report.path).absolutePath();
 }
 
 bool CopySelection(const Selection& selection, const QImage& picture, Clipboard& clipboard,

@@ -49,10 +49,22 @@ struct SaveReport {
 };
 
 // Everything a save button does: the quality from the box's text, the dialog, the
-// cut-out of the selection from the picture, the file, and the sound.
+// cut-out of the selection from the picture, the file, and the sound. The dialog opens
+// in folder (empty: where the platform likes).
 SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
-                         QWidget* dialogParent = nullptr);
+                         QWidget* dialogParent = nullptr, const QString& folder = {});
+
+// Where the next save dialog opens: the folder of the last file saved in this run.
+class SaveFolder {
+public:
+    const QString& folder() const { return folder_; }
+    // Only a save that worked moves it; a cancel or a failure leaves it.
+    void remember(const SaveReport& report);
+
+private:
+    QString folder_;
+};
 
 // Puts exactly the pixels a save would write on the clipboard, as a picture of its
 // own (not a view of picture), and plays the information sound; the error sound and

@@ -204,6 +204,25 @@ TEST_F(SaveTest, PngHoldsExactlyTheBlockAlsoWhereItReachesOutside) {
     EXPECT_EQ(sound.played, std::vector<SystemSound>(6, SystemSound::Information));
 }
 
+TEST_F(SaveTest, EachDialogOpensInTheFolderOfTheLastSaveThatWorked) {
+    start(PatternImage(20, 20));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("a/b"));
+    const QString a = QDir(dir.path()).filePath("a"), b = QDir(dir.path()).filePath("a/b");
+    dialog.answers = {QDir(a).filePath("1.png"),      // saved: a
+                      std::nullopt,                   // cancelled: still a
+                      dir.filePath("missing/2.bmp"),  // failed: still a
+                      QDir(b).filePath("3.jpg"),      // saved: b
+                      QDir(b).filePath("4.gif")};
+    const int indices[] = {3, 0, 0, 2, 1, 0};
+    for (int i : indices) window->cmdSave(i)->click();
+    ASSERT_EQ(dialog.calls.size(), std::size(indices));
+    const QString expected[] = {QString(), a, a, a, b, b};
+    for (std::size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(dialog.calls[i].folder, expected[i]) << "dialog " << i;
+    // Every button's own name still comes first.
+    EXPECT_EQ(dialog.calls[4].initialName, "pic.gif");
+}
+
 TEST_F(SaveTest, CtrlCCopiesWhatASaveWritesWhereverTheFocusIs) {
     const QImage picture = PatternImage(80, 60);
     start(picture);
@@ -331,17 +350,23 @@ TEST(QtSaveDialog, ConvertsTheFilterAndAsksWithTheInitialName) {
     };
     answer(QString(), 0);
     EXPECT_FALSE(
-        saver->askFileName(nullptr, QString::fromUtf8("GIFファイル (*.gif)|*.gif"), "pic.gif"));
+        saver->askFileName(nullptr, QString::fromUtf8("GIFファイル (*.gif)|*.gif"), "pic.gif", {}));
     EXPECT_EQ(seen.filters, QStringList{QString::fromUtf8("GIFファイル (*.gif)")});
     EXPECT_TRUE(seen.suffix.isEmpty());
     EXPECT_TRUE(seen.confirmsOverwrite);
     EXPECT_TRUE(seen.saving);
     EXPECT_EQ(QFileInfo(seen.typed).fileName(), "pic.gif");
 
+    // Given a folder, the dialog opens there with the initial name.
+    answer(QString(), 0);
+    EXPECT_FALSE(saver->askFileName(nullptr, QString::fromUtf8("PNGファイル (*.png)|*.png"),
+                                    "pic.png", dir.path()));
+    EXPECT_EQ(seen.typed, QDir(dir.path()).filePath("pic.png"));
+
     const QString plain = dir.filePath("typed");
     answer(plain, 0);
     EXPECT_EQ(
-        saver->askFileName(nullptr, QString::fromUtf8("JPGファイル (*.jpg)|*.jpg"), "pic.jpg"),
+        saver->askFileName(nullptr, QString::fromUtf8("JPGファイル (*.jpg)|*.jpg"), "pic.jpg", {}),
         std::optional<QString>(plain));
 }
 
