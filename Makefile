@@ -4,9 +4,9 @@
 PACKAGES := build-essential cmake pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
 	libturbojpeg0-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev \
-	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev \
+	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev libxcb1-dev \
 	fonts-ipafont-gothic \
-	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
+	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick parcellite
 
 JOBS ?= $(shell nproc)
 BUILD ?= build

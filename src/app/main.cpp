@@ -3,10 +3,13 @@
 #include <QLocale>
 #include <QThread>
 #include <QTranslator>
+#include <chrono>
+#include <memory>
 
 #include "app/frmcrop.h"
 #include "app/singleinstance.h"
 #include "platform/clipboard.h"
+#include "platform/clipboardkeeper.h"
 #include "platform/savedialog.h"
 #include "platform/screengrab.h"
 #include "platform/sound.h"
@@ -50,8 +53,20 @@ int main(int argc, char* argv[]) {
     args.removeFirst();
     const QString commandLine = args.join(QLatin1Char(' '));
 
-    trimlet::frmCrop window(services);
-    window.Form_Load(commandLine);
-    window.show();
-    return app.exec();
+    auto window = std::make_unique<trimlet::frmCrop>(services);
+    window->Form_Load(commandLine);
+    window->show();
+    const int status = app.exec();
+
+    // The window has closed and stored its settings. What it put on the clipboard (the
+    // capture, a file's picture, a copied cut-out) would vanish with this process: a
+    // clipboard manager takes it over, or the process serves it on, without windows
+    // and without the lock, until another program takes the clipboard (at most a day).
+    window.reset();
+    using namespace std::chrono_literals;
+    if (trimlet::HandClipboardOver(3s) == trimlet::ClipboardAtExit::KeepServing) {
+        instance.release();
+        trimlet::ServeClipboardUntilTaken(24h);
+    }
+    return status;
 }
