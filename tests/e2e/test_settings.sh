@@ -11,6 +11,8 @@ INI=$E2E_TMP/bin/trimlet.ini
 # No picture on the clipboard: the program shows the screen, which is all this needs.
 
 # Chooses "終了", the last item of the menu, and waits up to 10 s for the program to end.
+# The screen it showed is its clipboard content, which it serves on after its window
+# has gone (settings written), until another program takes the clipboard.
 quit_by_menu() {
     local id=$1 pid=$2 before
     before=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
@@ -24,6 +26,11 @@ quit_by_menu() {
     xdotool key Up
     sleep 0.2
     xdotool key Return
+    for _ in $(seq 100); do
+        [ -z "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null)" ] && break
+        sleep 0.1
+    done
+    printf 'taken' | xclip -selection clipboard -i
     for _ in $(seq 100); do
         kill -0 "$pid" 2>/dev/null || return 0
         sleep 0.1
