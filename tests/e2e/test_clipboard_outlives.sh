@@ -1,7 +1,8 @@
 # The clipboard after the program: Ctrl+C puts the cut-out there for other programs;
 # after quitting, the picture stays on the clipboard (the process serves it on without
 # a window and without the single-instance lock) until another program takes the
-# clipboard; the same with a clipboard tool (parcellite) running.
+# clipboard; the same with a clipboard tool (parcellite) running; and with a clipboard
+# manager, which is handed the picture so that the program can end.
 source "$(dirname "$0")/lib.sh"
 APP=$1
 
@@ -120,4 +121,20 @@ sleep 1
 clipboard_is "$E2E_TMP/three.png" || fail "with parcellite the clipboard lost the picture"
 printf 'text' | xclip -selection clipboard -i
 ends_within "$third" 5 || fail "with parcellite, taking the clipboard did not end the process"
+
+# --- A clipboard manager runs: it is handed the picture at exit and the program ends.
+manager=${FAKE_CLIPBOARD_MANAGER:-}
+[ -x "$manager" ] || fail "the test clipboard manager was not built"
+"$manager" >"$E2E_TMP/manager.log" &
+E2E_PIDS+=($!)
+for _ in $(seq 50); do grep -q ready "$E2E_TMP/manager.log" && break; sleep 0.1; done
+grep -q ready "$E2E_TMP/manager.log" || fail "the test clipboard manager did not start"
+spawn "$APP" "$E2E_TMP/one.png"
+fourth=${E2E_PIDS[-1]}
+id=$(wait_window '^選択' 15) || fail "no window with a clipboard manager running"
+wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+quit_by_menu "$id"
+ends_within "$fourth" 5 || fail "with a clipboard manager the program did not end after quitting"
+grep -q '^saved ' "$E2E_TMP/manager.log" || fail "the clipboard manager was not handed the picture"
+clipboard_is "$E2E_TMP/one.png" || fail "the clipboard manager does not hold the picture"
 echo "clipboard outlives e2e passed"
