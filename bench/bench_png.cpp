@@ -67,6 +67,8 @@ bool SameRgb(const QImage& a, const QString& path) {
     return b == a.convertToFormat(QImage::Format_RGB32);
 }
 
+bool kNearOnly = false;  // "near": only the combinations around the chosen point
+
 const char* FilterName(int filters) {
     switch (filters) {
         case 0x08:
@@ -81,8 +83,20 @@ const char* FilterName(int filters) {
             return "paeth";
         case 0xF8:
             return "all";
+        case 0xF0:
+            return "sub+up+avg+pa";
         case 0x90:
             return "sub+paeth";
+        case 0x28:
+            return "none+up";
+        case 0xA8:
+            return "none+up+pa";
+        case 0xE0:
+            return "up+avg+pa";
+        case 0xC0:
+            return "avg+paeth";
+        case 0xB0:
+            return "sub+up+pa";
         default:
             return "?";
     }
@@ -95,11 +109,17 @@ void Sweep(const QImage& picture, qint64 imBytes, double imMs) {
         int level, filters, strategy;
     };
     std::vector<Combo> combos;
-    for (int level : {1, 2, 3, 4, 6})
-        for (int filters : {0x08, 0x10, 0x20, 0x80, 0xF8}) combos.push_back({level, filters, 0});
-    for (int level : {2, 3, 4})
-        for (int filters : {0x10, 0x80, 0xF8})
-            for (int strategy : {1, 3}) combos.push_back({level, filters, strategy});
+    if (!kNearOnly)
+        for (int level : {1, 2, 3, 4, 6})
+            for (int filters : {0x08, 0x10, 0x20, 0x80, 0xF8})
+                combos.push_back({level, filters, 0});
+    if (!kNearOnly)
+        for (int level : {2, 3, 4})
+            for (int filters : {0x10, 0x80, 0xF8})
+                for (int strategy : {1, 3}) combos.push_back({level, filters, strategy});
+    // Around the chosen point: fewer candidate filters per row, one level up.
+    for (int filters : {0x28, 0xA8, 0xE0, 0xC0, 0xB0}) combos.push_back({4, filters, 1});
+    combos.push_back({5, 0xF8, 1});
     const char* strategies[] = {"default", "filtered", "huffman", "rle"};
     for (const Combo& c : combos) {
         QByteArray bytes;
@@ -164,7 +184,7 @@ void Measure(const char* name, const QImage& picture, const QDir& dir, int runs,
         for (const QString& f : {bmp, ours, im})
             QFile::copy(
                 f, QDir(keep).filePath(QString::fromLatin1(name) + "-" + QFileInfo(f).fileName()));
-    if (sweep) Sweep(picture, imBytes, tIm);
+    if (sweep || kNearOnly) Sweep(picture, imBytes, tIm);
 }
 
 }  // namespace
@@ -174,6 +194,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);  // fonts for the screenshot's text
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const bool sweep = argc > 2 && std::strcmp(argv[2], "sweep") == 0;
+    kNearOnly = argc > 2 && std::strcmp(argv[2], "near") == 0;
     QTemporaryDir dir;
     if (!dir.isValid()) return 1;
     QElapsedTimer t;
