@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -62,6 +63,8 @@ void frmCrop::BuildControls() {
     cmdSave_[2] = MakeButton(client_, QStringLiteral("JPG"), QRect(80, 4, 41, 25));
     cmdSave_[1] = MakeButton(client_, QStringLiteral("GIF"), QRect(40, 4, 41, 25));
     cmdSave_[0] = MakeButton(client_, QStringLiteral("BMP"), QRect(0, 4, 41, 25));
+    // The lossless save, right of "再読込".
+    cmdSave_[3] = MakeButton(client_, QStringLiteral("PNG"), QRect(350, 4, 41, 25));
 
     picCrop_ = new QWidget(client_);
     picCrop_->setObjectName(QStringLiteral("picCrop"));
@@ -80,6 +83,7 @@ void frmCrop::BuildControls() {
     picCropImg_->setListener(this);
     picCropImg_->setAcceptDrops(true);
     picCropImg_->installEventFilter(this);
+    cbJpg_->installEventFilter(this);
 
     vs_ = new QScrollBar(Qt::Vertical, client_);
     vs_->setGeometry(400, 32, 17, 281);
@@ -98,19 +102,26 @@ void frmCrop::BuildControls() {
     QWidget::setTabOrder(vs_, cmdSave_[1]);
     QWidget::setTabOrder(cmdSave_[1], cmdSave_[2]);
     QWidget::setTabOrder(cmdSave_[2], cmdSave_[0]);
-    QWidget::setTabOrder(cmdSave_[0], cbJpg_);
+    QWidget::setTabOrder(cmdSave_[0], cmdSave_[3]);
+    QWidget::setTabOrder(cmdSave_[3], cbJpg_);
     QWidget::setTabOrder(cbJpg_, cmdCap_);
     QWidget::setTabOrder(cmdCap_, cmdCBChk_);
 
     connect(cmdCBChk_, &QPushButton::clicked, this, &frmCrop::cmdCBChk_Click);
     connect(cmdCap_, &QPushButton::clicked, this, &frmCrop::cmdCap_Click);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < static_cast<int>(cmdSave_.size()); ++i)
         connect(cmdSave_[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { cmdSave_Click(i); });
 }
 
 void frmCrop::BuildMenu() {
     QMenu* mnMenu = menuBar()->addMenu(QStringLiteral("メニュー"));
+    // Ctrl+C anywhere in the window, the quality box included (see eventFilter).
+    mnCopy_ = mnMenu->addAction(QStringLiteral("選択範囲をコピー"));
+    mnCopy_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnCopy_->setShortcutContext(Qt::WindowShortcut);
+    connect(mnCopy_, &QAction::triggered, this, &frmCrop::mnCopy_Click);
+    mnMenu->addSeparator();
     QMenu* mnWait = mnMenu->addMenu(QStringLiteral("キャプチャ時のウェイト"));
     const std::array<QString, 4> captions = {QStringLiteral("0.5秒"),
                                              QStringLiteral("1.0秒(デフォルト)"),
@@ -265,6 +276,14 @@ bool frmCrop::eventFilter(QObject* watched, QEvent* event) {
             Form_Resize();
         else if (event->type() == QEvent::Show)
             LayoutView();
+    } else if (watched == cbJpg_ && event->type() == QEvent::ShortcutOverride) {
+        // The box's line edit would take Ctrl+C for its text; in this window it copies
+        // the cut-out, so the key is left to the shortcut.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_C)) {
+            event->ignore();
+            return true;
+        }
     } else if (watched == picCrop_ || watched == picCropImg_) {
         if (event->type() == QEvent::DragEnter) {
             static_cast<QDragEnterEvent*>(event)->acceptProposedAction();

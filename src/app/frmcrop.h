@@ -8,6 +8,7 @@
 #include "app/placementwindow_qt.h"
 #include "app/sizebound.h"
 #include "common/viewmodel.h"
+#include "export/savesequence.h"
 #include "selection/selection.h"
 #include "selection/selectioneditor.h"
 
@@ -95,6 +96,8 @@ public:
     bool cbJpg_Validate();
 
     // Menu.
+    // Ctrl+C: the cut-out a save would write goes to the clipboard.
+    void mnCopy_Click();
     void mnHelp_Click();
     void mnVersion_Click();
     void mnQuit_Click() { close(); }
@@ -125,6 +128,7 @@ public:
     QPushButton* cmdCap() const { return cmdCap_; }
     QPushButton* cmdCBChk() const { return cmdCBChk_; }
     QAction* mnWait(int index) const { return mnWait_[static_cast<std::size_t>(index)]; }
+    QAction* mnCopy() const { return mnCopy_; }
     QAction* mnHelp() const { return mnHelp_; }
     QAction* mnVersion() const { return mnVersion_; }
     QAction* mnQuit() const { return mnQuit_; }
@@ -159,6 +163,7 @@ private:
     ViewModel view_;
     SelectionEditor editor_;
     int captureWait_ = 1000;
+    SaveFolder saveFolder_;  // where the next save dialog opens
     bool unloaded_ = false;
     bool startupLoadPending_ = false;
     bool clipboardHandedOver_ = false;
@@ -176,7 +181,7 @@ private:
     QPushButton* cmdCBChk_ = nullptr;
     QPushButton* cmdCap_ = nullptr;
     QComboBox* cbJpg_ = nullptr;
-    std::array<QPushButton*, 3> cmdSave_{};
+    std::array<QPushButton*, 4> cmdSave_{};
     QLabel* lblPercent_ = nullptr;
     QWidget* picCrop_ = nullptr;
     ImageBox* picCropImg_ = nullptr;
@@ -184,6 +189,7 @@ private:
     QScrollBar* hs_ = nullptr;
     ScrollBarMirror* hsMirror_ = nullptr;
     ScrollBarMirror* vsMirror_ = nullptr;
+    QAction* mnCopy_ = nullptr;
     std::array<QAction*, 4> mnWait_{};
     QAction* mnHelp_ = nullptr;
     QAction* mnVersion_ = nullptr;

@@ -56,9 +56,17 @@ void frmCrop::cmdSave_Click(int index) {
     SoundPlayer& sound = services_.sound ? *services_.sound : silent;
     const SaveReport report =
         SaveSelection(index, sel_, picCropImg_->picture(), cbJpg_->currentText().toStdString(),
-                      *services_.saveDialog, sound, this);
+                      *services_.saveDialog, sound, this, saveFolder_.folder());
+    saveFolder_.remember(report);
     if (report.outcome == SaveOutcome::Failed)
         qWarning("trimlet: the picture was not saved: %s", report.error.c_str());
+}
+
+void frmCrop::mnCopy_Click() {
+    if (!services_.clipboard) return;
+    SilentSound silent;
+    SoundPlayer& sound = services_.sound ? *services_.sound : silent;
+    (void)CopySelection(sel_, picCropImg_->picture(), *services_.clipboard, sound);
 }
 
 bool frmCrop::cbJpg_Validate() {

@@ -3,10 +3,13 @@
 #include <QLocale>
 #include <QThread>
 #include <QTranslator>
+#include <chrono>
+#include <memory>
 
 #include "app/frmcrop.h"
 #include "app/singleinstance.h"
 #include "platform/clipboard.h"
+#include "platform/clipboardkeeper.h"
 #include "platform/savedialog.h"
 #include "platform/screengrab.h"
 #include "platform/session.h"
@@ -59,22 +62,38 @@ int main(int argc, char* argv[]) {
     const QString commandLine = args.join(QLatin1Char(' '));
 
     // A termination signal (logout, kill), Ctrl+C, a hang-up, or the window destroyed from
-    // outside: the normal shutdown runs, so the placement and the wait are stored. Set up
-    // before the window exists, so a signal during start-up waits in its pipe.
+    // outside: the normal shutdown runs, so the placement and the wait are stored, and the
+    // process ends (it does not stay behind to serve the clipboard). Set up before the
+    // window exists, so a signal during start-up waits in its pipe.
     const std::unique_ptr<trimlet::ShutdownWatcher> shutdownWatch =
         trimlet::CreateShutdownWatcher();
+    bool endNow = false;
 
-    trimlet::frmCrop window(services);
+    auto window = std::make_unique<trimlet::frmCrop>(services);
     QObject::connect(shutdownWatch.get(), &trimlet::ShutdownWatcher::shutdownRequested, &app,
-                     [&window] {
-                         window.Form_Unload();
+                     [&window, &endNow] {
+                         endNow = true;
+                         if (window) window->Form_Unload();
                          QCoreApplication::quit();
                      });
     // The session manager's quit ends the event loop without closing the window.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
-                     [&window] { window.Form_Unload(); });
-    window.Form_Load(commandLine);
-    window.show();
-    shutdownWatch->watchWindow(window.winId());
-    return app.exec();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&window] {
+        if (window) window->Form_Unload();
+    });
+    window->Form_Load(commandLine);
+    window->show();
+    shutdownWatch->watchWindow(window->winId());
+    const int status = app.exec();
+
+    // The window has closed and stored its settings. What it put on the clipboard (the
+    // capture, a file's picture, a copied cut-out) would vanish with this process: a
+    // clipboard manager takes it over, or the process serves it on, without windows
+    // and without the lock, until another program takes the clipboard (at most a day).
+    window.reset();
+    using namespace std::chrono_literals;
+    if (trimlet::HandClipboardOver(3s) == trimlet::ClipboardAtExit::KeepServing && !endNow) {
+        instance.release();
+        trimlet::ServeClipboardUntilTaken(24h);
+    }
+    return status;
 }

@@ -19,6 +19,11 @@ SingleInstance::~SingleInstance() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+void SingleInstance::release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
 bool SingleInstance::tryAcquire() {
     if (fd_ >= 0) return true;
     const QByteArray name = QFile::encodeName(path_);

@@ -20,6 +20,8 @@ public:
     // process holds it. A lock file that cannot be made at all does not stop the
     // program: that also counts as true.
     [[nodiscard]] bool tryAcquire();
+    // Lets go of the lock while this process goes on, so that a new start runs at once.
+    void release();
 
     // The lock file's name for a display ("trimlet-_0.lock" for ":0"), so that separate
     // desktops (each X display or Wayland socket) run a copy each.

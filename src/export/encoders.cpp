@@ -1,8 +1,8 @@
 #include "export/encoders.h"
 
-
 #include <gif_lib.h>
 #include <libimagequant.h>
+#include <png.h>
 
 #include <QIODevice>
 #include <algorithm>
@@ -60,6 +60,58 @@ void PutU16(unsigned char* p, std::uint16_t v) {
 
 void PutU32(unsigned char* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// --- PNG ------------------------------------------------------------------------------
+
+struct PngWrite {
+    QIODevice* out = nullptr;
+    std::string error;  // the first failure, set before libpng jumps back
+};
+
+void PngWriteData(png_structp png, png_bytep data, png_size_t length) {
+    auto* state = static_cast<PngWrite*>(png_get_io_ptr(png));
+    if (ExportResult r = WriteAll(*state->out, data, length); !r) {
+        state->error = r.error();
+        png_error(png, "write failed");
+    }
+}
+
+void PngFlush(png_structp) {}
+
+void PngError(png_structp png, png_const_charp message) {
+    auto* state = static_cast<PngWrite*>(png_get_error_ptr(png));
+    if (state->error.empty()) state->error = std::string("PNG: ") + (message ? message : "error");
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+// The libpng calls, between a setjmp and the error handler's longjmp: nothing here
+// owns anything that needs a destructor. rows are the picture's own scan lines.
+bool WritePngStream(png_structp png, png_infop info, const QImage& block, const PngOptions& o,
+                    png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(block.width()),
+                 static_cast<png_uint_32>(block.height()), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_pHYs(png, info, 3780, 3780, PNG_RESOLUTION_METER);  // 96 dots per inch
+    png_set_compression_level(png, o.level);
+    png_set_compression_strategy(png, o.strategy);
+    png_set_compression_buffer_size(png, 1 << 18);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, o.filters);
+    png_write_info(png, info);
+    // 0xAARRGGBB words: B, G, R, X bytes on a little-endian machine, X, R, G, B on a
+    // big-endian one. libpng drops the X byte and puts the rest in R, G, B order.
+    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        png_set_bgr(png);
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    } else {
+        png_set_filler(png, 0, PNG_FILLER_BEFORE);
+    }
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    return true;
 }
 
 // --- GIF ------------------------------------------------------------------------------
@@ -343,6 +395,34 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     return ExportResult::Ok();
 }
 
+ExportResult EncodePng(const QImage& input, QIODevice& out, const PngOptions& options) {
+    if (ExportResult r = CheckBlock(input, std::numeric_limits<std::int32_t>::max()); !r) return r;
+    if (options.level < 0 || options.level > 9)
+        return ExportResult::Failure("PNG: compression level out of 0..9");
+    const QImage block = As32Bit(input);
+
+    PngWrite state{&out, {}};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+    if (!png) return ExportResult::Failure("PNG: cannot start the encoder");
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return ExportResult::Failure("PNG: cannot start the encoder");
+    }
+    // No limits of libpng's own on the width: the block's size was checked above.
+    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
+    png_set_write_fn(png, &state, PngWriteData, PngFlush);
+
+    std::vector<png_bytep> rows(static_cast<std::size_t>(block.height()));
+    for (int y = 0; y < block.height(); ++y)
+        rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(block.constScanLine(y));
+    const bool written = WritePngStream(png, info, block, options, rows.data());
+    png_destroy_write_struct(&png, &info);
+    if (!written)
+        return ExportResult::Failure(state.error.empty() ? "PNG: encoding failed" : state.error);
+    return ExportResult::Ok();
+}
+
 ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& block, int quality,
                        const GifOptions& gif) {
     AtomicFile file(path);
@@ -357,6 +437,9 @@ ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& bl
             break;
         case ImageFormat::Gif:
             r = EncodeGif(block, file, gif);
+            break;
+        case ImageFormat::Png:
+            r = EncodePng(block, file);
             break;
     }
     if (!r) {

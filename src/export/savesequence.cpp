@@ -1,23 +1,27 @@
 #include "export/savesequence.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "export/quality.h"
+#include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/sound.h"
 
 namespace trimlet {
 
 const SaveButton* SaveButtonFor(int index) {
-    static const std::array<SaveButton, 3> buttons = {
+    static const std::array<SaveButton, 4> buttons = {
         SaveButton{QStringLiteral("BMPファイル (*.bmp)|*.bmp"), QStringLiteral("pic.bmp"),
                    ImageFormat::Bmp},
         SaveButton{QStringLiteral("GIFファイル (*.gif)|*.gif"), QStringLiteral("pic.gif"),
                    ImageFormat::Gif},
         SaveButton{QStringLiteral("JPGファイル (*.jpg)|*.jpg"), QStringLiteral("pic.jpg"),
                    ImageFormat::Jpeg},
+        SaveButton{QStringLiteral("PNGファイル (*.png)|*.png"), QStringLiteral("pic.png"),
+                   ImageFormat::Png},
     };
     if (index < 0 || index >= static_cast<int>(buttons.size())) return nullptr;
     return &buttons[static_cast<std::size_t>(index)];
@@ -55,7 +59,7 @@ QImage CutOut(const QImage& input, const PixelRect& block) {
 
 SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
-                         QWidget* dialogParent) {
+                         QWidget* dialogParent, const QString& folder) {
     SaveReport report;
     const SaveButton* button = SaveButtonFor(index);
     if (!button) return report;
@@ -63,7 +67,7 @@ SaveReport SaveSelection(int index, const Selection& selection, const QImage& pi
     const int quality = JpegQualityFromText(qualityText);
 
     const std::optional<QString> path =
-        dialog.askFileName(dialogParent, button->filter, button->initialName);
+        dialog.askFileName(dialogParent, button->filter, button->initialName, folder);
     if (!path || path->isEmpty()) return report;
     report.path = *path;
 
@@ -81,6 +85,21 @@ SaveReport SaveSelection(int index, const Selection& selection, const QImage& pi
         sound.play(SystemSound::Error);
     }
     return report;
+}
+
+void SaveFolder::remember(const SaveReport& report) {
+    if (report.outcome == SaveOutcome::Saved && !report.path.isEmpty())
+        folder_ = QFileInfo(report.path).absolutePath();
+}
+
+bool CopySelection(const Selection& selection, const QImage& picture, Clipboard& clipboard,
+                   SoundPlayer& sound) {
+    // The cut-out may be a view of the picture's memory; the clipboard outlives both
+    // the picture and the selection, so it gets a copy.
+    const QImage block = CutOut(picture, selection.highlight()).copy();
+    const bool copied = !block.isNull() && clipboard.writeImage(block);
+    sound.play(copied ? SystemSound::Information : SystemSound::Error);
+    return copied;
 }
 
 }  // namespace trimlet

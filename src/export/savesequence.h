@@ -12,17 +12,18 @@ class QWidget;
 
 namespace trimlet {
 
+class Clipboard;
 class SaveFileDialog;
 class SoundPlayer;
 
-// What each save button asks and writes: index 0 "BMP", 1 "GIF", 2 "JPG".
+// What each save button asks and writes: index 0 "BMP", 1 "GIF", 2 "JPG", 3 "PNG".
 struct SaveButton {
     QString filter;       // "description|pattern"
     QString initialName;  // the file name the dialog starts with
     ImageFormat format;
 };
 
-// The button's settings; nullptr for an index other than 0, 1 or 2.
+// The button's settings; nullptr for an index other than 0 to 3.
 const SaveButton* SaveButtonFor(int index);
 
 // The grey of the view around the picture; a cut-out shows it where the block
@@ -48,9 +49,27 @@ struct SaveReport {
 };
 
 // Everything a save button does: the quality from the box's text, the dialog, the
-// cut-out of the selection from the picture, the file, and the sound.
+// cut-out of the selection from the picture, the file, and the sound. The dialog opens
+// in folder (empty: where the platform likes).
 SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
-                         QWidget* dialogParent = nullptr);
+                         QWidget* dialogParent = nullptr, const QString& folder = {});
+
+// Where the next save dialog opens: the folder of the last file saved in this run.
+class SaveFolder {
+public:
+    const QString& folder() const { return folder_; }
+    // Only a save that worked moves it; a cancel or a failure leaves it.
+    void remember(const SaveReport& report);
+
+private:
+    QString folder_;
+};
+
+// Puts exactly the pixels a save would write on the clipboard, as a picture of its
+// own (not a view of picture), and plays the information sound; the error sound and
+// false when there is nothing to copy or the clipboard refuses it.
+bool CopySelection(const Selection& selection, const QImage& picture, Clipboard& clipboard,
+                   SoundPlayer& sound);
 
 }  // namespace trimlet

@@ -9,12 +9,14 @@ class QWidget;
 namespace trimlet {
 
 // The platform's save-file dialog: one filter, an initial file name, the question
-// before an existing file is replaced. Empty when the user cancels.
+// before an existing file is replaced, and the folder it opens in (empty: the
+// platform's choice). Empty when the user cancels.
 class SaveFileDialog {
 public:
     virtual ~SaveFileDialog() = default;
     virtual std::optional<QString> askFileName(QWidget* parent, const QString& filter,
-                                               const QString& initialName) = 0;
+                                               const QString& initialName,
+                                               const QString& folder) = 0;
 };
 
 // Qt's name filter for a filter in "description|pattern" form (pairs may repeat):

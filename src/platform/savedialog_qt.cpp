@@ -28,13 +28,14 @@ namespace {
 class QtSaveFileDialog final : public SaveFileDialog {
 public:
     std::optional<QString> askFileName(QWidget* parent, const QString& filter,
-                                       const QString& initialName) override {
+                                       const QString& initialName, const QString& folder) override {
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setNameFilter(ToQtNameFilter(filter));
         dialog.setDefaultSuffix(QString());  // a name without extension stays as typed
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        if (!folder.isEmpty()) dialog.setDirectory(folder);
         dialog.selectFile(initialName);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         const QStringList files = dialog.selectedFiles();

@@ -48,12 +48,13 @@ QPushButton* Copy(QWidget* parent, const char* name, const QString& caption, con
 }  // namespace
 
 frmHelp::frmHelp(QWidget* parent)
-    : AuxWindow(parent, QStringLiteral("つかいかた"), Twips(0, 0, 4500, 7920).size()) {
+    : AuxWindow(parent, QStringLiteral("つかいかた"), Twips(0, 0, 4500, 8760).size()) {
     setObjectName(QStringLiteral("frmHelp"));
 
-    // Buttons.
+    // Buttons. The PNG row is the last one: the frame is one row (480) taller than the
+    // three-format sheet, and everything below it moves down by what the frames grew.
     QGroupBox* frButton =
-        Frame(this, "frButton", QStringLiteral("ボタン関係"), Twips(120, 120, 4215, 3135));
+        Frame(this, "frButton", QStringLiteral("ボタン関係"), Twips(120, 120, 4215, 3615));
     QPushButton* bmp =
         Copy(frButton, "cmdSave_0", QStringLiteral("BMP"), Twips(120, 240, 615, 375));
     Label(frButton, "lblBMP",
@@ -85,10 +86,16 @@ frmHelp::frmHelp(QWidget* parent)
         Copy(frButton, "cmdCBChk", QStringLiteral("再読込"), Twips(120, 2640, 1095, 375));
     Label(frButton, "lblCBChk", QStringLiteral("現在クリップボードにある画像を再読み込みする。"),
           Twips(1320, 2640, 2415, 375));
+    QPushButton* png =
+        Copy(frButton, "cmdSave_3", QStringLiteral("PNG"), Twips(120, 3120, 615, 375));
+    Label(frButton, "lblPNG",
+          QStringLiteral("選択範囲をPNGファイルで保存。画質は劣化せず、BMPより小さい。"),
+          Twips(840, 3120, 3135, 375));
 
-    // Mouse and keys: an action column and an effect column.
+    // Mouse and keys: an action column and an effect column; Ctrl+C under the notes,
+    // which makes the frame 360 taller.
     QGroupBox* frOperation =
-        Frame(this, "frOperation", QStringLiteral("操作関係"), Twips(120, 3360, 4215, 2775));
+        Frame(this, "frOperation", QStringLiteral("操作関係"), Twips(120, 3840, 4215, 3135));
     struct Row {
         int top;
         const char* actionName;
@@ -102,6 +109,7 @@ frmHelp::frmHelp(QWidget* parent)
         {840, "Label6", "右ドラッグ", "Label5", "選択範囲の移動"},
         {1200, "Label7", "方向キー", "Label8", "選択範囲の移動"},
         {1440, "Label9", "CTRL+方向キー", "Label10", "選択範囲の変更"},
+        {2760, "Label15", "CTRL+C", "Label16", "選択範囲のコピー"},
     };
     for (const Row& r : rows) {
         Label(frOperation, r.actionName, QString::fromUtf8(r.action), Twips(240, r.top, 1935, 255));
@@ -118,7 +126,7 @@ frmHelp::frmHelp(QWidget* parent)
 
     // Drag and drop.
     QGroupBox* frDragDrop = Frame(this, "frDragDrop", QStringLiteral("ドラッグ＆ドロップ関係"),
-                                  Twips(120, 6240, 4215, 1095));
+                                  Twips(120, 7080, 4215, 1095));
     Label(frDragDrop, "Label14",
           QStringLiteral("トリムレットのアイコンに画像ファイルをドロップすると、ソフトとクリップボ"
                          "ードに画像を読み込む。"),
@@ -127,7 +135,7 @@ frmHelp::frmHelp(QWidget* parent)
           Twips(240, 720, 3735, 255));
 
     // The one working control. Escape closes the window as well (the dialog's cancel).
-    cmdClose_ = Copy(this, "cmdClose", QStringLiteral("とじる"), Twips(1440, 7440, 1575, 375));
+    cmdClose_ = Copy(this, "cmdClose", QStringLiteral("とじる"), Twips(1440, 8280, 1575, 375));
     connect(cmdClose_, &QPushButton::clicked, this, &frmHelp::cmdClose_Click);
 
     QWidget::setTabOrder(reload, cap);
@@ -135,7 +143,8 @@ frmHelp::frmHelp(QWidget* parent)
     QWidget::setTabOrder(cbJpg, jpg);
     QWidget::setTabOrder(jpg, gif);
     QWidget::setTabOrder(gif, bmp);
-    QWidget::setTabOrder(bmp, cmdClose_);
+    QWidget::setTabOrder(bmp, png);
+    QWidget::setTabOrder(png, cmdClose_);
     reload->setFocus();
 }
 

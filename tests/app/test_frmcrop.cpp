@@ -62,6 +62,7 @@ TEST_F(FrmCropTest, ShowsEveryControlOfTheButtonStripAndTheMenu) {
         {window->cmdSave(2), "JPG", {80, 4, 41, 25}},
         {window->cmdCap(), "画面ｷｬﾌﾟﾁｬ", {200, 4, 73, 25}},
         {window->cmdCBChk(), "再読込", {272, 4, 73, 25}},
+        {window->cmdSave(3), "PNG", {350, 4, 41, 25}},
     };
     for (const auto& b : buttons) {
         EXPECT_EQ(b.button->text(), QString::fromUtf8(b.text));
@@ -83,14 +84,31 @@ TEST_F(FrmCropTest, ShowsEveryControlOfTheButtonStripAndTheMenu) {
     EXPECT_EQ(top[0]->text(), "メニュー");
     QStringList menuTexts;
     for (QAction* a : top[0]->menu()->actions()) menuTexts << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(menuTexts, (QStringList{"キャプチャ時のウェイト", "-", "つかいかた", "バージョン",
-                                      "-", "終了"}));
+    EXPECT_EQ(menuTexts, (QStringList{"選択範囲をコピー", "-", "キャプチャ時のウェイト", "-",
+                                      "つかいかた", "バージョン", "-", "終了"}));
+    EXPECT_EQ(window->mnCopy()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
     EXPECT_EQ(window->mnHelp()->shortcut(), QKeySequence(Qt::Key_F1));
     const char* waits[] = {"0.5秒", "1.0秒(デフォルト)", "2.0秒", "3.0秒"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(window->mnWait(i)->text(), QString::fromUtf8(waits[i]));
         EXPECT_EQ(window->mnWait(i)->isChecked(), i == 1);
     }
+}
+
+TEST_F(FrmCropTest, TabGoesThroughTheSaveButtonsWithPngLast) {
+    start(PatternImage(10, 10));
+    QWidget* const expected[] = {window->cmdSave(1), window->cmdSave(2), window->cmdSave(0),
+                                 window->cmdSave(3), window->cbJpg(),    window->cmdCap(),
+                                 window->cmdCBChk()};
+    // The focus chain also holds inner widgets (the box's line edit): only ours count.
+    std::vector<QWidget*> order;
+    QWidget* w = expected[0];
+    do {
+        if (std::find(std::begin(expected), std::end(expected), w) != std::end(expected))
+            order.push_back(w);
+        w = w->nextInFocusChain();
+    } while (w != expected[0] && order.size() < std::size(expected));
+    EXPECT_EQ(order, std::vector<QWidget*>(std::begin(expected), std::end(expected)));
 }
 
 TEST_F(FrmCropTest, StartUpShowsTheClipboardPictureOneToOneAndFullySelected) {

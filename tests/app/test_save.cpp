@@ -72,9 +72,9 @@ protected:
 TEST_F(SaveTest, EachButtonAsksWithItsFilterAndNameAndCancelWritesNothing) {
     start(PatternImage(50, 40));
     const char* filters[] = {"BMPファイル (*.bmp)|*.bmp", "GIFファイル (*.gif)|*.gif",
-                             "JPGファイル (*.jpg)|*.jpg"};
-    const char* names[] = {"pic.bmp", "pic.gif", "pic.jpg"};
-    for (int i = 0; i < 3; ++i) {
+                             "JPGファイル (*.jpg)|*.jpg", "PNGファイル (*.png)|*.png"};
+    const char* names[] = {"pic.bmp", "pic.gif", "pic.jpg", "pic.png"};
+    for (int i = 0; i < 4; ++i) {
         dialog.answers.push_back(std::nullopt);  // cancel
         QTest::mouseClick(window->cmdSave(i), Qt::LeftButton);
         ASSERT_EQ(dialog.calls.size(), static_cast<std::size_t>(i + 1));
@@ -183,6 +183,91 @@ struct ValidateCase {
     bool staysInBox;
     const char* after;
 };
+TEST_F(SaveTest, PngHoldsExactlyTheBlockAlsoWhereItReachesOutside) {
+    const QImage picture = PatternImage(60, 40);
+    start(picture);
+    struct Case {
+        int left, top, dx, dy;
+    };
+    for (const Case& c : {Case{11, 5, 20, 9}, Case{0, 0, 3, 2}, Case{1, 1, 59, 39}}) {
+        select(c.left, c.top, c.dx, c.dy);
+        const QString png = dir.filePath(QString("p%1.png").arg(c.left));
+        const QString bmp = dir.filePath(QString("p%1.bmp").arg(c.left));
+        dialog.answers = {png, bmp};
+        window->cmdSave(3)->click();
+        window->cmdSave(0)->click();
+        // Qt's PNG reader against the BMP of the same selection.
+        const QImage fromPng = QImage(png, "PNG").convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(fromPng.size(), QSize(c.dx + 1, c.dy + 1));
+        EXPECT_EQ(fromPng, QImage(bmp, "BMP").convertToFormat(QImage::Format_RGB32)) << c.left;
+    }
+    EXPECT_EQ(sound.played, std::vector<SystemSound>(6, SystemSound::Information));
+}
+
+TEST_F(SaveTest, EachDialogOpensInTheFolderOfTheLastSaveThatWorked) {
+    start(PatternImage(20, 20));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("a/b"));
+    const QString a = QDir(dir.path()).filePath("a"), b = QDir(dir.path()).filePath("a/b");
+    dialog.answers = {QDir(a).filePath("1.png"),      // saved: a
+                      std::nullopt,                   // cancelled: still a
+                      dir.filePath("missing/2.bmp"),  // failed: still a
+                      QDir(b).filePath("3.jpg"),      // saved: b
+                      QDir(b).filePath("4.gif")};
+    const int indices[] = {3, 0, 0, 2, 1, 0};
+    for (int i : indices) window->cmdSave(i)->click();
+    ASSERT_EQ(dialog.calls.size(), std::size(indices));
+    const QString expected[] = {QString(), a, a, a, b, b};
+    for (std::size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(dialog.calls[i].folder, expected[i]) << "dialog " << i;
+    // Every button's own name still comes first.
+    EXPECT_EQ(dialog.calls[4].initialName, "pic.gif");
+}
+
+TEST_F(SaveTest, CtrlCCopiesWhatASaveWritesWhereverTheFocusIs) {
+    const QImage picture = PatternImage(80, 60);
+    start(picture);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    struct Case {
+        int left, top, dx, dy;
+        bool onBox;  // focus in the quality box instead of on the picture
+    };
+    const Case cases[] = {
+        {11, 5, 20, 9, false}, {0, 0, 4, 3, true}, {70, 50, 15, 15, false}, {1, 1, 79, 59, true}};
+    int writes = clipboard.writes;
+    for (const Case& c : cases) {
+        select(c.left, c.top, c.dx, c.dy);
+        const QString caption = window->windowTitle();
+        QWidget* focus = c.onBox ? static_cast<QWidget*>(window->cbJpg())
+                                 : static_cast<QWidget*>(window->picCropImg());
+        focus->setFocus(Qt::OtherFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(focus->hasFocus());
+        sound.played.clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        ASSERT_EQ(clipboard.writes, ++writes) << c.left << (c.onBox ? " box" : " picture");
+        EXPECT_EQ(sound.played, std::vector{SystemSound::Information});
+
+        const QString bmp = dir.filePath(QString("c%1.bmp").arg(c.left));
+        dialog.answers.push_back(bmp);
+        window->cmdSave(0)->click();
+        ASSERT_TRUE(clipboard.image.has_value());
+        EXPECT_EQ(clipboard.image->convertToFormat(QImage::Format_RGB32),
+                  QImage(bmp, "BMP").convertToFormat(QImage::Format_RGB32))
+            << c.left;
+        // Neither the selection nor the view changed; the box kept its text.
+        EXPECT_EQ(window->windowTitle(), caption);
+        EXPECT_EQ(window->picCropImg()->picture(), picture);
+        EXPECT_EQ(window->cbJpg()->currentText(), "60");
+    }
+    // The copy is the picture's own, and the next reload shows it.
+    const QImage copied = *clipboard.image;
+    window->cmdCBChk()->click();
+    EXPECT_EQ(window->picCropImg()->picture().convertToFormat(QImage::Format_RGB32),
+              copied.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(window->picCropImg()->size(), copied.size());
+}
+
 const ValidateCase kValidateTable[] = {
     {"80", false, "80"},     {"150", false, "100"}, {"-3", false, "1"},
     {"60.5", false, "60.5"}, {"060", true, "060"},  {"0.5", true, "1"},
@@ -265,17 +350,23 @@ TEST(QtSaveDialog, ConvertsTheFilterAndAsksWithTheInitialName) {
     };
     answer(QString(), 0);
     EXPECT_FALSE(
-        saver->askFileName(nullptr, QString::fromUtf8("GIFファイル (*.gif)|*.gif"), "pic.gif"));
+        saver->askFileName(nullptr, QString::fromUtf8("GIFファイル (*.gif)|*.gif"), "pic.gif", {}));
     EXPECT_EQ(seen.filters, QStringList{QString::fromUtf8("GIFファイル (*.gif)")});
     EXPECT_TRUE(seen.suffix.isEmpty());
     EXPECT_TRUE(seen.confirmsOverwrite);
     EXPECT_TRUE(seen.saving);
     EXPECT_EQ(QFileInfo(seen.typed).fileName(), "pic.gif");
 
+    // Given a folder, the dialog opens there with the initial name.
+    answer(QString(), 0);
+    EXPECT_FALSE(saver->askFileName(nullptr, QString::fromUtf8("PNGファイル (*.png)|*.png"),
+                                    "pic.png", dir.path()));
+    EXPECT_EQ(seen.typed, QDir(dir.path()).filePath("pic.png"));
+
     const QString plain = dir.filePath("typed");
     answer(plain, 0);
     EXPECT_EQ(
-        saver->askFileName(nullptr, QString::fromUtf8("JPGファイル (*.jpg)|*.jpg"), "pic.jpg"),
+        saver->askFileName(nullptr, QString::fromUtf8("JPGファイル (*.jpg)|*.jpg"), "pic.jpg", {}),
         std::optional<QString>(plain));
 }
 

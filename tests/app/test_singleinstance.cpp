@@ -23,6 +23,19 @@ TEST(SingleInstance, TheSecondHolderIsRefusedUntilTheFirstEnds) {
     EXPECT_TRUE(second.tryAcquire());
 }
 
+TEST(SingleInstance, ReleaseLetsANewStartInWhileTheHolderGoesOn) {
+    QTemporaryDir dir;
+    const QString lock = dir.filePath(QStringLiteral("trimlet.lock"));
+    SingleInstance first(lock);
+    ASSERT_TRUE(first.tryAcquire());
+    SingleInstance second(lock);
+    EXPECT_FALSE(second.tryAcquire());
+    first.release();
+    first.release();  // twice is harmless
+    EXPECT_TRUE(second.tryAcquire());
+    EXPECT_FALSE(first.tryAcquire()) << "the released holder took the lock back";
+}
+
 TEST(SingleInstance, ACrashedHolderLeavesNoStaleLock) {
     QTemporaryDir dir;
     const QString lock = dir.filePath(QStringLiteral("trimlet.lock"));

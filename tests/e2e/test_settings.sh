@@ -8,6 +8,8 @@ own_copy "$1"
 # No picture on the clipboard: the program shows the screen, which is all this needs.
 
 # Chooses "終了", the last item of the menu, and waits up to 10 s for the program to end.
+# The screen it showed is its clipboard content, which it serves on after its window
+# has gone (settings written), until another program takes the clipboard.
 quit_by_menu() {
     local id=$1 pid=$2 before
     before=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
@@ -21,6 +23,11 @@ quit_by_menu() {
     xdotool key Up
     sleep 0.2
     xdotool key Return
+    for _ in $(seq 100); do
+        [ -z "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null)" ] && break
+        sleep 0.1
+    done
+    printf 'taken' | xclip -selection clipboard -i
     for _ in $(seq 100); do
         kill -0 "$pid" 2>/dev/null || return 0
         sleep 0.1

@@ -44,6 +44,9 @@ QByteArray Encode(ImageFormat format, const QImage& image, int quality = 60) {
         case ImageFormat::Gif:
             r = EncodeGif(image, buffer);
             break;
+        case ImageFormat::Png:
+            r = EncodePng(image, buffer);
+            break;
     }
     EXPECT_TRUE(r.ok()) << r.error();
     return buffer.data();
@@ -203,14 +206,79 @@ TEST(EncodeGif, KeepsTheCommonColoursOfAFewHundredExactly) {
     EXPECT_GT(Psnr(img, gif.image), 50.0);
 }
 
+// Qt's own PNG reader, as RGB32; a null image when the data is no PNG.
+QImage DecodePng(const QByteArray& data) {
+    QImage img = QImage::fromData(data, "PNG");
+    return img.isNull() ? img : img.convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(EncodePng, KeepsEveryPixelIn24BitRgb) {
+    // Odd sizes, one pixel, a single row and column, a view with a wider stride, and a
+    // picture whose alpha must not leak into the file.
+    QImage wide = PatternImage(40, 30);
+    const QImage view(wide.constBits() + 3 * wide.bytesPerLine() + 5 * 4, 17, 9,
+                      wide.bytesPerLine(), QImage::Format_RGB32);
+    QImage translucent = PatternImage(7, 5).convertToFormat(QImage::Format_ARGB32);
+    translucent.setPixel(2, 2, qRgba(10, 20, 30, 0));
+    const QImage cases[] = {
+        PatternImage(1, 1), PatternImage(333, 7), PatternImage(1, 50), PatternImage(50, 1), view,
+        translucent,        Ramps(64, 64)};
+    for (const QImage& img : cases) {
+        const QByteArray png = Encode(ImageFormat::Png, img);
+        ASSERT_GE(png.size(), 8);
+        EXPECT_EQ(png.left(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+        // IHDR: width, height, bit depth 8, colour type 2 (RGB), not interlaced.
+        EXPECT_EQ(png.mid(12, 4), QByteArray("IHDR"));
+        EXPECT_EQ(static_cast<unsigned char>(png[24]), 8);
+        EXPECT_EQ(static_cast<unsigned char>(png[25]), 2);
+        EXPECT_EQ(static_cast<unsigned char>(png[28]), 0);
+        const QImage back = DecodePng(png);
+        QImage expected = img.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < expected.height(); ++y) {  // alpha dropped, colour kept
+            auto* line = reinterpret_cast<QRgb*>(expected.scanLine(y));
+            for (int x = 0; x < expected.width(); ++x) line[x] |= 0xFF000000u;
+        }
+        EXPECT_EQ(back, expected) << img.width() << "x" << img.height();
+    }
+    // The colour under a transparent pixel is what is written.
+    EXPECT_EQ(DecodePng(Encode(ImageFormat::Png, translucent)).pixel(2, 2), qRgb(10, 20, 30));
+}
+
+TEST(EncodePng, EveryFilterLevelAndStrategyDecodesToTheSamePixels) {
+    const QImage img = Ramps(97, 31);
+    for (int level : {0, 1, 6, 9})
+        for (int filters : {0x08, 0x10, 0x20, 0x40, 0x80, 0xF8})
+            for (int strategy : {0, 1, 3}) {
+                QBuffer buffer;
+                buffer.open(QIODevice::WriteOnly);
+                ASSERT_TRUE(EncodePng(img, buffer, PngOptions{level, filters, strategy}).ok());
+                EXPECT_EQ(DecodePng(buffer.data()), img) << level << " " << filters;
+            }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_FALSE(EncodePng(img, buffer, PngOptions{10, 0x08, 0}).ok());
+}
+
 TEST(Encoders, RefuseAnEmptyPictureAndAFailingDevice) {
-    for (const ImageFormat f : {ImageFormat::Bmp, ImageFormat::Jpeg, ImageFormat::Gif}) {
+    for (const ImageFormat f :
+         {ImageFormat::Bmp, ImageFormat::Jpeg, ImageFormat::Gif, ImageFormat::Png}) {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         const QImage empty;
-        ExportResult r = f == ImageFormat::Bmp    ? EncodeBmp(empty, buffer)
-                         : f == ImageFormat::Jpeg ? EncodeJpeg(empty, 60, buffer)
-                                                  : EncodeGif(empty, buffer);
+        const auto encode = [f](const QImage& img, QIODevice& out) {
+            switch (f) {
+                case ImageFormat::Bmp:
+                    return EncodeBmp(img, out);
+                case ImageFormat::Jpeg:
+                    return EncodeJpeg(img, 60, out);
+                case ImageFormat::Gif:
+                    return EncodeGif(img, out);
+                case ImageFormat::Png:
+                    break;
+            }
+            return EncodePng(img, out);
+        };
+        ExportResult r = encode(empty, buffer);
         EXPECT_FALSE(r.ok());
         EXPECT_FALSE(r.error().empty());
 
@@ -218,10 +286,9 @@ TEST(Encoders, RefuseAnEmptyPictureAndAFailingDevice) {
         QBuffer readOnly(&bytes);
         readOnly.open(QIODevice::ReadOnly);  // every write fails
         const QImage img = PatternImage(16, 16);
-        r = f == ImageFormat::Bmp    ? EncodeBmp(img, readOnly)
-            : f == ImageFormat::Jpeg ? EncodeJpeg(img, 60, readOnly)
-                                     : EncodeGif(img, readOnly);
+        r = encode(img, readOnly);
         EXPECT_FALSE(r.ok());
+        EXPECT_FALSE(r.error().empty());
     }
 }
 
@@ -242,6 +309,12 @@ TEST(SaveImage, WritesTheFileOrLeavesTheTargetAsItWas) {
     EXPECT_EQ(ReadWholeFile(bmp), before);
 
     // A missing folder: nothing appears, and no temporary file is left behind either.
+    // PNG goes the same way: complete file, or the old one kept.
+    const QString png = dir.filePath("c.png");
+    ASSERT_TRUE(SaveImage(png, ImageFormat::Png, img, 60).ok());
+    EXPECT_EQ(DecodePng(ReadWholeFile(png)), img);
+    ASSERT_TRUE(QFile::remove(png));
+
     const QString missing = dir.filePath("no/such/folder/b.gif");
     const ExportResult r = SaveImage(missing, ImageFormat::Gif, img, 60);
     EXPECT_FALSE(r.ok());

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "export/decode_util.h"
 #include "export/savesequence.h"
@@ -89,9 +90,9 @@ protected:
 
 TEST_F(SaveSelectionTest, AsksWithEachButtonsFilterAndName) {
     const char* filters[] = {"BMPファイル (*.bmp)|*.bmp", "GIFファイル (*.gif)|*.gif",
-                             "JPGファイル (*.jpg)|*.jpg"};
-    const char* names[] = {"pic.bmp", "pic.gif", "pic.jpg"};
-    for (int i = 0; i < 3; ++i) {
+                             "JPGファイル (*.jpg)|*.jpg", "PNGファイル (*.png)|*.png"};
+    const char* names[] = {"pic.bmp", "pic.gif", "pic.jpg", "pic.png"};
+    for (int i = 0; i < 4; ++i) {
         const SaveReport r = Save(i, Select(1, 1, 63, 47));  // no answer queued: cancel
         EXPECT_EQ(r.outcome, SaveOutcome::Cancelled);
         ASSERT_EQ(dialog.calls.size(), static_cast<std::size_t>(i + 1));
@@ -102,9 +103,9 @@ TEST_F(SaveSelectionTest, AsksWithEachButtonsFilterAndName) {
     EXPECT_TRUE(sound.played.empty());
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     // Not a save button: not even the dialog.
-    EXPECT_EQ(Save(3, Select(1, 1, 1, 1)).outcome, SaveOutcome::Cancelled);
+    EXPECT_EQ(Save(4, Select(1, 1, 1, 1)).outcome, SaveOutcome::Cancelled);
     EXPECT_EQ(Save(-1, Select(1, 1, 1, 1)).outcome, SaveOutcome::Cancelled);
-    EXPECT_EQ(dialog.calls.size(), 3u);
+    EXPECT_EQ(dialog.calls.size(), 4u);
 }
 
 TEST_F(SaveSelectionTest, WritesExactlyTheSelectedBlockAsBmp) {
@@ -132,15 +133,29 @@ TEST_F(SaveSelectionTest, WritesExactlyTheSelectedBlockAsBmp) {
 }
 
 TEST_F(SaveSelectionTest, PaintsGreyWhereAClickOnTheFirstPixelReachesOutside) {
-    const QString path = dir.filePath("corner.bmp");
+    // BMP and the lossless PNG give the same pixels.
+    for (const auto& [index, name, format] :
+         {std::tuple{0, "corner.bmp", "BMP"}, std::tuple{3, "corner.png", "PNG"}}) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        dialog.answers.push_back(path);
+        ASSERT_EQ(Save(index, Select(0, 0, 1, 1)).outcome, SaveOutcome::Saved);
+        const QImage saved = QImage(path, format).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(saved.size(), QSize(2, 2)) << format;
+        EXPECT_EQ(saved.pixel(0, 0), qRgb(128, 128, 128)) << format;
+        EXPECT_EQ(saved.pixel(1, 0), qRgb(128, 128, 128)) << format;
+        EXPECT_EQ(saved.pixel(0, 1), qRgb(128, 128, 128)) << format;
+        EXPECT_EQ(saved.pixel(1, 1), picture.pixel(0, 0)) << format;
+    }
+}
+
+TEST_F(SaveSelectionTest, WritesPngThatDecodesToExactlyTheBlock) {
+    const QString path = dir.filePath("pic.png");
     dialog.answers.push_back(path);
-    ASSERT_EQ(Save(0, Select(0, 0, 1, 1)).outcome, SaveOutcome::Saved);
-    const QImage saved = QImage(path, "BMP").convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(saved.size(), QSize(2, 2));
-    EXPECT_EQ(saved.pixel(0, 0), qRgb(128, 128, 128));
-    EXPECT_EQ(saved.pixel(1, 0), qRgb(128, 128, 128));
-    EXPECT_EQ(saved.pixel(0, 1), qRgb(128, 128, 128));
-    EXPECT_EQ(saved.pixel(1, 1), picture.pixel(0, 0));
+    ASSERT_EQ(Save(3, Select(3, 4, 20, 10)).outcome, SaveOutcome::Saved);
+    EXPECT_EQ(QImage(path, "PNG").convertToFormat(QImage::Format_RGB32),
+              picture.copy(2, 3, 21, 11));
+    EXPECT_EQ(sound.played, std::vector{SystemSound::Information});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"pic.png"});
 }
 
 TEST_F(SaveSelectionTest, UsesTheQualityFromTheBoxRoundedHalfToEven) {
@@ -182,7 +197,7 @@ TEST_F(SaveSelectionTest, WritesGifAndJpegThatDecodeBack) {
 }
 
 TEST_F(SaveSelectionTest, AFailedSavePlaysTheErrorSoundAndLeavesNoFile) {
-    for (int index : {0, 1, 2}) {
+    for (int index : {0, 1, 2, 3}) {
         sound.played.clear();
         const QString path = dir.filePath("missing/folder/out");
         dialog.answers.push_back(path);

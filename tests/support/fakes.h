@@ -55,12 +55,13 @@ public:
     struct Call {
         QString filter;
         QString initialName;
+        QString folder;
     };
     std::vector<Call> calls;
     std::deque<std::optional<QString>> answers;  // empty optional: cancel
-    std::optional<QString> askFileName(QWidget*, const QString& filter,
-                                       const QString& initialName) override {
-        calls.push_back({filter, initialName});
+    std::optional<QString> askFileName(QWidget*, const QString& filter, const QString& initialName,
+                                       const QString& folder) override {
+        calls.push_back({filter, initialName, folder});
         if (answers.empty()) return std::nullopt;
         auto a = answers.front();
         answers.pop_front();

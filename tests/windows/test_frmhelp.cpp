@@ -26,7 +26,7 @@ W* Child(QWidget* dialog, const char* name) {
 TEST(FrmHelp, WindowIsAFixedDialogWithTheCaption) {
     frmHelp help;
     EXPECT_EQ(help.windowTitle(), QStringLiteral("つかいかた"));
-    EXPECT_EQ(help.size(), QSize(300, 528));
+    EXPECT_EQ(help.size(), QSize(300, 584));
     EXPECT_EQ(help.minimumSize(), help.maximumSize());
     EXPECT_TRUE(help.isModal());
     const Qt::WindowFlags f = help.windowFlags();
@@ -45,15 +45,18 @@ TEST(FrmHelp, FramesAndButtonsSitWhereDesigned) {
         const char* text;
         QRect pixels;
     } rows[] = {
-        {"frButton", "frmHelp", "ボタン関係", {8, 8, 281, 209}},
-        {"frOperation", "frmHelp", "操作関係", {8, 224, 281, 185}},
-        {"frDragDrop", "frmHelp", "ドラッグ＆ドロップ関係", {8, 416, 281, 73}},
-        {"cmdClose", "frmHelp", "とじる", {96, 496, 105, 25}},
+        // The button frame grew by the PNG row (32), the operation frame by the Ctrl+C
+        // row (24); what lies below moved down by that much.
+        {"frButton", "frmHelp", "ボタン関係", {8, 8, 281, 241}},
+        {"frOperation", "frmHelp", "操作関係", {8, 256, 281, 209}},
+        {"frDragDrop", "frmHelp", "ドラッグ＆ドロップ関係", {8, 472, 281, 73}},
+        {"cmdClose", "frmHelp", "とじる", {96, 552, 105, 25}},
         {"cmdSave_0", "frButton", "BMP", {8, 16, 41, 25}},
         {"cmdSave_1", "frButton", "GIF", {8, 48, 41, 25}},
         {"cmdSave_2", "frButton", "JPG", {8, 80, 41, 25}},
         {"cmdCap", "frButton", "画面ｷｬﾌﾟﾁｬ", {8, 144, 73, 25}},
         {"cmdCBChk", "frButton", "再読込", {8, 176, 73, 25}},
+        {"cmdSave_3", "frButton", "PNG", {8, 208, 41, 25}},
     };
     for (const Row& r : rows) {
         QWidget* w = Child<QWidget>(&help, r.name);
@@ -98,6 +101,9 @@ TEST(FrmHelp, LabelsCarryTheirTextsInTheirBoxes) {
          "このソフトのウィンドウを隠して、画面をキャプチャする。",
          {88, 144, 161, 25}},
         {"lblCBChk", "現在クリップボードにある画像を再読み込みする。", {88, 176, 161, 25}},
+        {"lblPNG",
+         "選択範囲をPNGファイルで保存。画質は劣化せず、BMPより小さい。",
+         {56, 208, 209, 25}},
         {"Label2", "左クリック", {16, 24, 129, 17}},
         {"Label1", "選択解除", {152, 24, 121, 17}},
         {"Label4", "左ドラッグ", {16, 40, 129, 17}},
@@ -108,6 +114,8 @@ TEST(FrmHelp, LabelsCarryTheirTextsInTheirBoxes) {
         {"Label8", "選択範囲の移動", {152, 80, 121, 17}},
         {"Label9", "CTRL+方向キー", {16, 96, 129, 17}},
         {"Label10", "選択範囲の変更", {152, 96, 121, 17}},
+        {"Label15", "CTRL+C", {16, 184, 129, 17}},
+        {"Label16", "選択範囲のコピー", {152, 184, 121, 17}},
         {"Label11",
          "SHIFTを方向キー操作時に押していると、10ピクセルずつ移動・変更する。",
          {16, 120, 209, 25}},
@@ -151,7 +159,7 @@ TEST(FrmHelp, TabOrderStartsAtTheReloadCopy) {
     EXPECT_EQ(help.focusWidget(), first);
     QStringList order;
     QWidget* w = first;
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 8; ++i) {
         order << w->objectName();
         do {
             w = w->nextInFocusChain();
@@ -159,7 +167,7 @@ TEST(FrmHelp, TabOrderStartsAtTheReloadCopy) {
                  qobject_cast<QComboBox*>(w->parentWidget()));  // the box's own editor
     }
     EXPECT_EQ(order, (QStringList{"cmdCBChk", "cmdCap", "cbJpg", "cmdSave_2", "cmdSave_1",
-                                  "cmdSave_0", "cmdClose"}));
+                                  "cmdSave_0", "cmdSave_3", "cmdClose"}));
     EXPECT_EQ(w, first);  // and round again
 }
 
@@ -180,8 +188,8 @@ protected:
         window = std::make_unique<frmCrop>(s);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        // Where the 528-pixel-high help fits on the 800 x 600 offscreen screen when centred.
-        window->move(120, 100);
+        // Where the 584-pixel-high help fits on the 800 x 600 offscreen screen when centred.
+        window->move(120, 120);
         QCoreApplication::processEvents();
     }
 };
@@ -195,7 +203,8 @@ TEST_F(HelpFromMainWindow, OpensModallyOverTheMainWindowAndTheCopiesDoNothing) {
             EXPECT_EQ(d->parentWidget(), window.get());
             const QPoint offset = d->frameGeometry().center() - window->frameGeometry().center();
             EXPECT_LE(offset.manhattanLength(), 4) << "not centred over the main window";
-            for (const char* name : {"cmdSave_0", "cmdSave_1", "cmdSave_2", "cmdCap", "cmdCBChk"}) {
+            for (const char* name :
+                 {"cmdSave_0", "cmdSave_1", "cmdSave_2", "cmdSave_3", "cmdCap", "cmdCBChk"}) {
                 auto* b = Child<QPushButton>(d, name);
                 ASSERT_NE(b, nullptr);
                 QTest::mouseClick(b, Qt::LeftButton);

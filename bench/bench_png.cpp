@@ -1,0 +1,208 @@
+// What a lossless PNG save of a whole 3840 x 2160 picture costs beside ImageMagick's
+// `convert in.bmp out.png` with its default settings, on a photo-like and a
+// screenshot-like picture: time and size of both, and the two ratios.
+//
+//   build/bench/bench_png [runs] [sweep]
+//
+// With "sweep" it also encodes every combination of zlib level, row filters and zlib
+// strategy once and prints time and size, which is how the defaults of PngOptions
+// were chosen. Our save is timed whole, after the dialog: the cut-out, the encoder
+// and the file written through SaveImage. convert is timed as a process, start
+// included.
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "benchpictures.h"
+#include "export/encoders.h"
+#include "export/savesequence.h"
+
+namespace {
+
+using trimlet::ExportResult;
+using trimlet::ImageFormat;
+using trimlet::PngOptions;
+
+// ImageMagick itself, not any wrapper that may stand before it on the PATH.
+const char* const kConvert = "/usr/bin/convert";
+
+double MedianMs(int runs, const std::function<bool()>& job) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        if (!job()) return std::nan("");
+        ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+std::string Quote(const QString& s) { return "'" + s.toStdString() + "'"; }
+
+qint64 FileSize(const QString& path) { return QFileInfo(path).size(); }
+
+// The PNG colour type in the file's header: 2 RGB, 3 palette, 6 RGBA ...
+int ColourType(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray head = f.read(26);
+    return head.size() == 26 ? static_cast<unsigned char>(head[25]) : -1;
+}
+
+bool SameRgb(const QImage& a, const QString& path) {
+    const QImage b = QImage(path, "PNG").convertToFormat(QImage::Format_RGB32);
+    return b == a.convertToFormat(QImage::Format_RGB32);
+}
+
+bool kNearOnly = false;  // "near": only the combinations around the chosen point
+
+const char* FilterName(int filters) {
+    switch (filters) {
+        case 0x08:
+            return "none";
+        case 0x10:
+            return "sub";
+        case 0x20:
+            return "up";
+        case 0x40:
+            return "avg";
+        case 0x80:
+            return "paeth";
+        case 0xF8:
+            return "all";
+        case 0xF0:
+            return "sub+up+avg+pa";
+        case 0x90:
+            return "sub+paeth";
+        case 0x28:
+            return "none+up";
+        case 0xA8:
+            return "none+up+pa";
+        case 0xE0:
+            return "up+avg+pa";
+        case 0xC0:
+            return "avg+paeth";
+        case 0xB0:
+            return "sub+up+pa";
+        default:
+            return "?";
+    }
+}
+
+void Sweep(const QImage& picture, qint64 imBytes, double imMs) {
+    std::printf("  %-5s %-10s %-8s %8s %8s %11s %11s\n", "level", "filters", "strategy", "ms",
+                "KiB", "vs convert", "size ratio");
+    struct Combo {
+        int level, filters, strategy;
+    };
+    std::vector<Combo> combos;
+    if (!kNearOnly)
+        for (int level : {1, 2, 3, 4, 6})
+            for (int filters : {0x08, 0x10, 0x20, 0x80, 0xF8})
+                combos.push_back({level, filters, 0});
+    if (!kNearOnly)
+        for (int level : {2, 3, 4})
+            for (int filters : {0x10, 0x80, 0xF8})
+                for (int strategy : {1, 3}) combos.push_back({level, filters, strategy});
+    // Around the chosen point: fewer candidate filters per row, one level up.
+    for (int filters : {0x28, 0xA8, 0xE0, 0xC0, 0xB0}) combos.push_back({4, filters, 1});
+    combos.push_back({5, 0xF8, 1});
+    const char* strategies[] = {"default", "filtered", "huffman", "rle"};
+    for (const Combo& c : combos) {
+        QByteArray bytes;
+        const double ms = MedianMs(1, [&] {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            return trimlet::EncodePng(picture, buffer, PngOptions{c.level, c.filters, c.strategy})
+                .ok();
+        });
+        std::printf("  %-5d %-10s %-8s %8.0f %8lld %10.2fx %11.3f\n", c.level,
+                    FilterName(c.filters), strategies[c.strategy], ms,
+                    static_cast<long long>(bytes.size() / 1024), imMs / ms,
+                    static_cast<double>(bytes.size()) / static_cast<double>(imBytes));
+    }
+}
+
+void Measure(const char* name, const QImage& picture, const QDir& dir, int runs, bool sweep) {
+    const QString bmp = dir.filePath("in.bmp");
+    if (!trimlet::SaveImage(bmp, ImageFormat::Bmp, picture, 0).ok()) {
+        std::printf("cannot write the input file\n");
+        return;
+    }
+    const trimlet::PixelRect whole{0, 0, picture.width(), picture.height()};
+    const QString ours = dir.filePath("ours.png"), im = dir.filePath("im.png");
+    const double tOurs = MedianMs(runs, [&] {
+        const QImage block = trimlet::CutOut(picture, whole);
+        const ExportResult r = trimlet::SaveImage(ours, ImageFormat::Png, block, 0);
+        if (!r) std::printf("save failed: %s\n", r.error().c_str());
+        return r.ok();
+    });
+    const double tIm = MedianMs(runs, [&] {
+        const std::string command =
+            std::string(kConvert) + " " + Quote(bmp) + " " + Quote(im) + " 2>/dev/null";
+        return std::system(command.c_str()) == 0;
+    });
+    const qint64 ourBytes = FileSize(ours), imBytes = FileSize(im);
+
+    std::printf("\n%s picture, %d x %d, median of %d runs\n", name, picture.width(),
+                picture.height(), runs);
+    std::printf("  %-34s %10s %10s %8s %s\n", "", "ms", "KiB", "type", "lossless");
+    // convert's file carries gamma and chromaticity chunks, which Qt's reader applies:
+    // only ours is decoded and compared.
+    const auto row = [&](const char* what, double ms, const QString& path, bool check) {
+        std::printf("  %-34s %10.0f %10lld %8d %s\n", what, ms,
+                    static_cast<long long>(FileSize(path) / 1024), ColourType(path),
+                    !check                   ? "-"
+                    : SameRgb(picture, path) ? "yes"
+                                             : "NO");
+    };
+    const PngOptions o;
+    char ourName[64];
+    std::snprintf(ourName, sizeof ourName, "PNG, ours (level %d, %s)", o.level,
+                  FilterName(o.filters));
+    row(ourName, tOurs, ours, true);
+    row("PNG, convert in.bmp out.png", tIm, im, false);
+    std::printf(
+        "  convert / ours time = %.2f (target >= 3), ours / convert size = %.3f "
+        "(target <= 1.05)\n",
+        tIm / tOurs, static_cast<double>(ourBytes) / static_cast<double>(imBytes));
+    // BENCH_KEEP=folder keeps the input and both outputs for a closer look.
+    if (const QString keep = qEnvironmentVariable("BENCH_KEEP"); !keep.isEmpty())
+        for (const QString& f : {bmp, ours, im})
+            QFile::copy(
+                f, QDir(keep).filePath(QString::fromLatin1(name) + "-" + QFileInfo(f).fileName()));
+    if (sweep || kNearOnly) Sweep(picture, imBytes, tIm);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);  // fonts for the screenshot's text
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool sweep = argc > 2 && std::strcmp(argv[2], "sweep") == 0;
+    kNearOnly = argc > 2 && std::strcmp(argv[2], "near") == 0;
+    QTemporaryDir dir;
+    if (!dir.isValid()) return 1;
+    QElapsedTimer t;
+    t.start();
+    const QImage photo = bench::PhotoLike();
+    const QImage screen = bench::ScreenshotLike();
+    std::printf("pictures generated in %.1f s\n", static_cast<double>(t.elapsed()) / 1e3);
+    Measure("photo-like", photo, QDir(dir.path()), runs, sweep);
+    Measure("screenshot-like", screen, QDir(dir.path()), runs, sweep);
+    return 0;
+}
