@@ -22,6 +22,7 @@ QByteArray EncodeToMemory(ImageFormat format, const QImage& image) {
     buffer.open(QIODevice::WriteOnly);
     ExportResult r = format == ImageFormat::Bmp    ? EncodeBmp(image, buffer)
                      : format == ImageFormat::Jpeg ? EncodeJpeg(image, 60, buffer)
+                     : format == ImageFormat::Png  ? EncodePng(image, buffer)
                                                    : EncodeGif(image, buffer);
     return r ? buffer.data() : QByteArray();
 }
@@ -33,7 +34,8 @@ TEST(SaveImageOnFullDisk, KeepsThePreviousFileAndReportsTheFailure) {
         const char* name;
     } formats[] = {{ImageFormat::Bmp, "pic.bmp"},
                    {ImageFormat::Gif, "pic.gif"},
-                   {ImageFormat::Jpeg, "pic.jpg"}};
+                   {ImageFormat::Jpeg, "pic.jpg"},
+                   {ImageFormat::Png, "pic.png"}};
     // From files of a few dozen bytes to several hundred KiB, well past any write buffer.
     const QSize sizes[] = {{1, 1}, {8, 8}, {40, 30}, {100, 80}, {300, 200}, {500, 400}};
 
@@ -77,7 +79,8 @@ TEST(SaveImageOnFullDisk, LeavesNoNewFileWhenThereWasNone) {
     SmallFilesystem fs(1 << 20);
     if (!fs.ready()) GTEST_SKIP() << fs.whyNot();
     ASSERT_TRUE(fs.fillLeaving(0));
-    for (const ImageFormat format : {ImageFormat::Bmp, ImageFormat::Gif, ImageFormat::Jpeg}) {
+    for (const ImageFormat format :
+         {ImageFormat::Bmp, ImageFormat::Gif, ImageFormat::Jpeg, ImageFormat::Png}) {
         EXPECT_FALSE(SaveImage(fs.path("new.img"), format, PatternImage(2, 2), 60).ok());
         EXPECT_TRUE(fs.files().isEmpty()) << fs.files().join(',').toStdString();
     }
