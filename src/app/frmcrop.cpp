@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWindow>
 
 #include "acquisition/capturewait.h"
 #include "acquisition/clipboardload.h"
@@ -63,23 +64,14 @@ void frmCrop::BuildControls() {
     cmdSave_[1] = MakeButton(client_, QStringLiteral("GIF"), QRect(40, 4, 41, 25));
     cmdSave_[0] = MakeButton(client_, QStringLiteral("BMP"), QRect(0, 4, 41, 25));
 
-    picCrop_ = new QWidget(client_);
+    // The grey viewport paints the image box (the picture) itself, in device pixels;
+    // the picture starts at its top-left corner until scrolled.
+    picCrop_ = new ImageBox(client_);
     picCrop_->setObjectName(QStringLiteral("picCrop"));
-    picCrop_->setAutoFillBackground(true);
-    QPalette grey = picCrop_->palette();
-    grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    picCrop_->setPalette(grey);
     picCrop_->setGeometry(0, 32, 401, 281);
+    picCrop_->setListener(this);
     picCrop_->setAcceptDrops(true);
     picCrop_->installEventFilter(this);
-
-    // The grey viewport keeps the picture at its top-left corner until scrolled.
-    picCropImg_ = new ImageBox(picCrop_);
-    picCropImg_->setObjectName(QStringLiteral("picCropImg"));
-    picCropImg_->setGeometry(0, 0, 113, 97);
-    picCropImg_->setListener(this);
-    picCropImg_->setAcceptDrops(true);
-    picCropImg_->installEventFilter(this);
 
     vs_ = new QScrollBar(Qt::Vertical, client_);
     vs_->setGeometry(400, 32, 17, 281);
@@ -93,7 +85,7 @@ void frmCrop::BuildControls() {
 
     // Tab order: the viewport's picture first, then the bars, the save buttons, the
     // quality box and the two acquisition buttons.
-    QWidget::setTabOrder(picCropImg_, hs_);
+    QWidget::setTabOrder(picCrop_, hs_);
     QWidget::setTabOrder(hs_, vs_);
     QWidget::setTabOrder(vs_, cmdSave_[1]);
     QWidget::setTabOrder(cmdSave_[1], cmdSave_[2]);
@@ -154,8 +146,8 @@ void frmCrop::LoadFromClipboard() {
     const std::optional<QImage> picture =
         ReadClipboardPicture(*services_.clipboard, [this] { SendPrintScreenNow(); });
     if (!picture) return;  // an unreadable clipboard leaves the view as it was
-    // The image box takes exactly the picture's pixel size.
-    picCropImg_->setPicture(*picture);
+    // The image box takes exactly the picture's pixel size, in device pixels.
+    picCrop_->setPicture(*picture);
     view_.imageWidth = picture->width();
     view_.imageHeight = picture->height();
     editor_.pictureLoaded();
@@ -173,7 +165,7 @@ void frmCrop::cmdCBChk_Click() {
 // --- selection display --------------------------------------------------------------
 
 void frmCrop::ShowSelection() {
-    picCropImg_->setHighlight(sel_.highlight());
+    picCrop_->setHighlight(sel_.highlight());
     setWindowTitle(QString::fromStdString(sel_.caption()));
 }
 
@@ -194,8 +186,11 @@ void frmCrop::picCropImg_KeyDown(int keyCode, int shift) { editor_.keyDown(keyCo
 // --- layout and scrolling -----------------------------------------------------------
 
 void frmCrop::LayoutView() {
-    const std::optional<ViewLayout> l = trimlet::LayoutView(
-        client_->width(), client_->height(), view_.imageWidth, view_.imageHeight, isMinimized());
+    const QPoint clientAt = client_->mapTo(this, QPoint(0, 0));
+    const DeviceMapping device{devicePixelRatioF(), clientAt.x(), clientAt.y()};
+    const std::optional<ViewLayout> l =
+        trimlet::LayoutView(client_->width(), client_->height(), view_.imageWidth,
+                            view_.imageHeight, isMinimized(), device);
     if (!l) return;
     const auto apply = [](QWidget* w, const ControlRect& r) {
         w->setGeometry(r.left, r.top, r.width, r.height);
@@ -203,8 +198,8 @@ void frmCrop::LayoutView() {
     apply(hs_, l->hs);
     apply(vs_, l->vs);
     apply(picCrop_, l->viewport);
-    view_.viewportWidth = l->viewport.width;
-    view_.viewportHeight = l->viewport.height;
+    view_.viewportWidth = l->viewportDeviceWidth;
+    view_.viewportHeight = l->viewportDeviceHeight;
     const auto setRange = [](ScrollBarModel& m, const ScrollRange& r) {
         m.setMax(r.max);  // may pull Value back into the range and move the picture
         m.setLargeChange(r.largeChange);
@@ -223,15 +218,15 @@ void frmCrop::Form_Resize() {
 }
 
 void frmCrop::HS_Change() {
-    picCropImg_->move(view_.imageLeft(), picCropImg_->y());
+    picCrop_->setImagePos(QPoint(view_.imageLeft(), picCrop_->imagePos().y()));
     hsMirror_->sync();
-    picCropImg_->setFocus();
+    picCrop_->setFocus();
 }
 
 void frmCrop::VS_Change() {
-    picCropImg_->move(picCropImg_->x(), view_.imageTop());
+    picCrop_->setImagePos(QPoint(picCrop_->imagePos().x(), view_.imageTop()));
     vsMirror_->sync();
-    picCropImg_->setFocus();
+    picCrop_->setFocus();
 }
 
 // --- window events ------------------------------------------------------------------
@@ -252,9 +247,15 @@ bool frmCrop::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_) {
         if (event->type() == QEvent::Resize)
             Form_Resize();
-        else if (event->type() == QEvent::Show)
+        else if (event->type() == QEvent::Show) {
+            // On another screen the device pixel ratio may differ: the view's numbers
+            // change although the logical sizes may not.
+            if (windowHandle())
+                connect(windowHandle(), &QWindow::screenChanged, this, &frmCrop::LayoutView,
+                        Qt::UniqueConnection);
             LayoutView();
-    } else if (watched == picCrop_ || watched == picCropImg_) {
+        }
+    } else if (watched == picCrop_) {
         if (event->type() == QEvent::DragEnter) {
             static_cast<QDragEnterEvent*>(event)->acceptProposedAction();
             return true;

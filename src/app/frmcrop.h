@@ -106,8 +106,9 @@ public:
     Selection& selection() { return sel_; }
     ViewModel& view() { return view_; }
     SelectionEditor& editor() { return editor_; }
-    ImageBox* picCropImg() const { return picCropImg_; }
-    QWidget* picCrop() const { return picCrop_; }
+    // The viewport; it carries the image box (the picture, at view().imageLeft(),
+    // view().imageTop() in device pixels) and takes its pointer events and keys.
+    ImageBox* picCrop() const { return picCrop_; }
     QScrollBar* HS() const { return hs_; }
     QScrollBar* VS() const { return vs_; }
     QComboBox* cbJpg() const { return cbJpg_; }
@@ -158,8 +159,7 @@ private:
     QComboBox* cbJpg_ = nullptr;
     std::array<QPushButton*, 3> cmdSave_{};
     QLabel* lblPercent_ = nullptr;
-    QWidget* picCrop_ = nullptr;
-    ImageBox* picCropImg_ = nullptr;
+    ImageBox* picCrop_ = nullptr;
     QScrollBar* vs_ = nullptr;
     QScrollBar* hs_ = nullptr;
     ScrollBarMirror* hsMirror_ = nullptr;

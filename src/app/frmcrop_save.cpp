@@ -55,7 +55,7 @@ void frmCrop::cmdSave_Click(int index) {
     SilentSound silent;
     SoundPlayer& sound = services_.sound ? *services_.sound : silent;
     const SaveReport report =
-        SaveSelection(index, sel_, picCropImg_->picture(), cbJpg_->currentText().toStdString(),
+        SaveSelection(index, sel_, picCrop_->picture(), cbJpg_->currentText().toStdString(),
                       *services_.saveDialog, sound, this);
     if (report.outcome == SaveOutcome::Failed)
         qWarning("trimlet: the picture was not saved: %s", report.error.c_str());
