@@ -6,7 +6,8 @@ PACKAGES := build-essential cmake pkg-config \
 	libturbojpeg0-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev \
 	fonts-ipafont-gothic \
-	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
+	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick \
+	openbox xfwm4 fluxbox wmctrl dbus-daemon
 
 JOBS ?= $(shell nproc)
 BUILD ?= build

@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWindow>
 
 #include "acquisition/capturewait.h"
@@ -21,6 +23,9 @@
 
 namespace trimlet {
 namespace {
+
+// How long a window manager may take to say that a size it gave is a maximised one.
+constexpr int kMaximiseSettleMs = 150;
 
 // The client area the window is designed for.
 constexpr int kDesignClientWidth = 417;
@@ -215,6 +220,26 @@ void frmCrop::Form_Resize() {
     LayoutView();
     editor_.viewResized();
     RememberNormalPlacement();
+}
+
+void frmCrop::RememberNormalPlacement() {
+    const QScreen* s = screen();
+    const QRect frame = frameGeometry();
+    const bool maybeMaximising = isVisible() && s &&
+                                 frame.width() >= s->availableGeometry().width() &&
+                                 frame.height() >= s->availableGeometry().height();
+    if (!maybeMaximising) {
+        placement_.RememberNormalPlacement(placementWindow_);
+        return;
+    }
+    // As large as the work area: a window manager may be maximising the window and say
+    // so only a moment later. Decide then; a maximised window is not remembered.
+    if (rememberPending_) return;
+    rememberPending_ = true;
+    QTimer::singleShot(kMaximiseSettleMs, this, [this] {
+        rememberPending_ = false;
+        placement_.RememberNormalPlacement(placementWindow_);
+    });
 }
 
 void frmCrop::HS_Change() {

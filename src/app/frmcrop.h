@@ -93,7 +93,10 @@ public:
     void LayoutView();
     void Form_Resize();
     // Keeps the normal-state rectangle for the settings; the last step of Form_Resize.
-    void RememberNormalPlacement() { placement_.RememberNormalPlacement(placementWindow_); }
+    // Some window managers give a window its maximised size before they tell it that it
+    // is maximised; a window as large as the work area is remembered only if it is
+    // still normal a moment later.
+    void RememberNormalPlacement();
     // The settings file's path as of now (empty: no settings file).
     QString SettingsPath() const {
         return services_.settingsFile ? services_.settingsFile() : QString();
@@ -148,6 +151,7 @@ private:
     SelectionEditor editor_;
     int captureWait_ = 1000;
     bool unloaded_ = false;
+    bool rememberPending_ = false;
     // Placement in the settings file and the bound on the window's size.
     QtPlacementWindow placementWindow_{this};
     WindowPlacement placement_;
