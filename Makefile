@@ -9,7 +9,8 @@ PACKAGES := build-essential cmake pkg-config \
 	desktop-file-utils appstream dpkg-dev \
 	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick parcellite \
 	qt6-wayland sway swaybg xwayland grim wl-clipboard wtype dbus pipewire \
-	xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+	xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk \
+	openbox xfwm4 fluxbox wmctrl dbus-daemon
 
 # Only for `make bench`: the tools the encoder benchmark measures ours against, and the
 # pictures and programs it takes its photograph, wallpaper and screenshots from.

@@ -92,9 +92,9 @@ int main(int argc, char** argv) {
     // A client area of 1916 x 1048 gives the viewport 1900 x 1000.
     window.resize(1916, 1048 + window.menuBar()->height());
     QCoreApplication::processEvents();
-    trimlet::ImageBox* box = window.picCropImg();
-    std::printf("picture %d x %d, viewport %d x %d\n", box->width(), box->height(),
-                window.picCrop()->width(), window.picCrop()->height());
+    trimlet::ImageBox* box = window.picCrop();
+    std::printf("picture %d x %d, viewport %d x %d\n", box->picture().width(),
+                box->picture().height(), window.view().viewportWidth, window.view().viewportHeight);
 
     PaintCounter counter;
     box->installEventFilter(&counter);
@@ -122,7 +122,9 @@ int main(int argc, char** argv) {
         for (int i = 0; i < kMoves; ++i) {
             QPointF p = d.pointer(i);
             // Past the edge: just beyond the visible bottom-right, wherever the box is.
-            if (p.x() < 0) p = QPointF(1900 - box->x() + 5, 1000 - box->y() + 5);
+            if (p.x() < 0)
+                p = QPointF(1900 - box->imagePos().x() + 5, 1000 - box->imagePos().y() + 5);
+            p += box->imagePos();  // image-box pixels to the viewport's (ratio 1)
             QElapsedTimer t;
             t.start();
             Send(box, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);

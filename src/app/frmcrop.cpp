@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
+#include <QWindow>
 
 #include "acquisition/capturewait.h"
 #include "acquisition/clipboardload.h"
@@ -21,6 +24,9 @@
 
 namespace trimlet {
 namespace {
+
+// How long a window manager may take to say that a size it gave is a maximised one.
+constexpr int kMaximiseSettleMs = 150;
 
 // The client area the window is designed for.
 constexpr int kDesignClientWidth = 417;
@@ -66,23 +72,15 @@ void frmCrop::BuildControls() {
     // The lossless save, right of "再読込".
     cmdSave_[3] = MakeButton(client_, QStringLiteral("PNG"), QRect(350, 4, 41, 25));
 
-    picCrop_ = new QWidget(client_);
+    // The grey viewport paints the image box (the picture) itself, in device pixels;
+    // the picture starts at its top-left corner until scrolled.
+    picCrop_ = new ImageBox(client_);
     picCrop_->setObjectName(QStringLiteral("picCrop"));
-    picCrop_->setAutoFillBackground(true);
-    QPalette grey = picCrop_->palette();
-    grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    picCrop_->setPalette(grey);
     picCrop_->setGeometry(0, 32, 401, 281);
+    picCrop_->setListener(this);
     picCrop_->setAcceptDrops(true);
     picCrop_->installEventFilter(this);
 
-    // The grey viewport keeps the picture at its top-left corner until scrolled.
-    picCropImg_ = new ImageBox(picCrop_);
-    picCropImg_->setObjectName(QStringLiteral("picCropImg"));
-    picCropImg_->setGeometry(0, 0, 113, 97);
-    picCropImg_->setListener(this);
-    picCropImg_->setAcceptDrops(true);
-    picCropImg_->installEventFilter(this);
     cbJpg_->installEventFilter(this);
 
     vs_ = new QScrollBar(Qt::Vertical, client_);
@@ -97,7 +95,7 @@ void frmCrop::BuildControls() {
 
     // Tab order: the viewport's picture first, then the bars, the save buttons, the
     // quality box and the two acquisition buttons.
-    QWidget::setTabOrder(picCropImg_, hs_);
+    QWidget::setTabOrder(picCrop_, hs_);
     QWidget::setTabOrder(hs_, vs_);
     QWidget::setTabOrder(vs_, cmdSave_[1]);
     QWidget::setTabOrder(cmdSave_[1], cmdSave_[2]);
@@ -173,8 +171,8 @@ void frmCrop::LoadFromClipboard() {
     const std::optional<QImage> picture =
         ReadClipboardPicture(*services_.clipboard, [this] { SendPrintScreenNow(); });
     if (!picture) return;  // an unreadable clipboard leaves the view as it was
-    // The image box takes exactly the picture's pixel size.
-    picCropImg_->setPicture(*picture);
+    // The image box takes exactly the picture's pixel size, in device pixels.
+    picCrop_->setPicture(*picture);
     view_.imageWidth = picture->width();
     view_.imageHeight = picture->height();
     editor_.pictureLoaded();
@@ -192,7 +190,7 @@ void frmCrop::cmdCBChk_Click() {
 // --- selection display --------------------------------------------------------------
 
 void frmCrop::ShowSelection() {
-    picCropImg_->setHighlight(sel_.highlight());
+    picCrop_->setHighlight(sel_.highlight());
     setWindowTitle(QString::fromStdString(sel_.caption()));
 }
 
@@ -213,8 +211,11 @@ void frmCrop::picCropImg_KeyDown(int keyCode, int shift) { editor_.keyDown(keyCo
 // --- layout and scrolling -----------------------------------------------------------
 
 void frmCrop::LayoutView() {
-    const std::optional<ViewLayout> l = trimlet::LayoutView(
-        client_->width(), client_->height(), view_.imageWidth, view_.imageHeight, isMinimized());
+    const QPoint clientAt = client_->mapTo(this, QPoint(0, 0));
+    const DeviceMapping device{devicePixelRatioF(), clientAt.x(), clientAt.y()};
+    const std::optional<ViewLayout> l =
+        trimlet::LayoutView(client_->width(), client_->height(), view_.imageWidth,
+                            view_.imageHeight, isMinimized(), device);
     if (!l) return;
     const auto apply = [](QWidget* w, const ControlRect& r) {
         w->setGeometry(r.left, r.top, r.width, r.height);
@@ -222,8 +223,8 @@ void frmCrop::LayoutView() {
     apply(hs_, l->hs);
     apply(vs_, l->vs);
     apply(picCrop_, l->viewport);
-    view_.viewportWidth = l->viewport.width;
-    view_.viewportHeight = l->viewport.height;
+    view_.viewportWidth = l->viewportDeviceWidth;
+    view_.viewportHeight = l->viewportDeviceHeight;
     const auto setRange = [](ScrollBarModel& m, const ScrollRange& r) {
         m.setMax(r.max);  // may pull Value back into the range and move the picture
         m.setLargeChange(r.largeChange);
@@ -241,16 +242,36 @@ void frmCrop::Form_Resize() {
     RememberNormalPlacement();
 }
 
+void frmCrop::RememberNormalPlacement() {
+    const QScreen* s = screen();
+    const QRect frame = frameGeometry();
+    const bool maybeMaximising = isVisible() && s &&
+                                 frame.width() >= s->availableGeometry().width() &&
+                                 frame.height() >= s->availableGeometry().height();
+    if (!maybeMaximising) {
+        placement_.RememberNormalPlacement(placementWindow_);
+        return;
+    }
+    // As large as the work area: a window manager may be maximising the window and say
+    // so only a moment later. Decide then; a maximised window is not remembered.
+    if (rememberPending_) return;
+    rememberPending_ = true;
+    QTimer::singleShot(kMaximiseSettleMs, this, [this] {
+        rememberPending_ = false;
+        placement_.RememberNormalPlacement(placementWindow_);
+    });
+}
+
 void frmCrop::HS_Change() {
-    picCropImg_->move(view_.imageLeft(), picCropImg_->y());
+    picCrop_->setImagePos(QPoint(view_.imageLeft(), picCrop_->imagePos().y()));
     hsMirror_->sync();
-    picCropImg_->setFocus();
+    picCrop_->setFocus();
 }
 
 void frmCrop::VS_Change() {
-    picCropImg_->move(picCropImg_->x(), view_.imageTop());
+    picCrop_->setImagePos(QPoint(picCrop_->imagePos().x(), view_.imageTop()));
     vsMirror_->sync();
-    picCropImg_->setFocus();
+    picCrop_->setFocus();
 }
 
 // --- window events ------------------------------------------------------------------
@@ -274,8 +295,14 @@ bool frmCrop::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_) {
         if (event->type() == QEvent::Resize)
             Form_Resize();
-        else if (event->type() == QEvent::Show)
+        else if (event->type() == QEvent::Show) {
+            // On another screen the device pixel ratio may differ: the view's numbers
+            // change although the logical sizes may not.
+            if (windowHandle())
+                connect(windowHandle(), &QWindow::screenChanged, this, &frmCrop::LayoutView,
+                        Qt::UniqueConnection);
             LayoutView();
+        }
     } else if (watched == cbJpg_ && event->type() == QEvent::ShortcutOverride) {
         // The box's line edit would take Ctrl+C for its text; in this window it copies
         // the cut-out, so the key is left to the shortcut.
@@ -284,7 +311,7 @@ bool frmCrop::eventFilter(QObject* watched, QEvent* event) {
             event->ignore();
             return true;
         }
-    } else if (watched == picCrop_ || watched == picCropImg_) {
+    } else if (watched == picCrop_) {
         if (event->type() == QEvent::DragEnter) {
             static_cast<QDragEnterEvent*>(event)->acceptProposedAction();
             return true;

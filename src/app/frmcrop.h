@@ -106,7 +106,10 @@ public:
     void LayoutView();
     void Form_Resize();
     // Keeps the normal-state rectangle for the settings; the last step of Form_Resize.
-    void RememberNormalPlacement() { placement_.RememberNormalPlacement(placementWindow_); }
+    // Some window managers give a window its maximised size before they tell it that it
+    // is maximised; a window as large as the work area is remembered only if it is
+    // still normal a moment later.
+    void RememberNormalPlacement();
     // The settings file's path as of now (empty: no settings file).
     QString SettingsPath() const {
         return services_.settingsFile ? services_.settingsFile() : QString();
@@ -119,8 +122,9 @@ public:
     Selection& selection() { return sel_; }
     ViewModel& view() { return view_; }
     SelectionEditor& editor() { return editor_; }
-    ImageBox* picCropImg() const { return picCropImg_; }
-    QWidget* picCrop() const { return picCrop_; }
+    // The viewport; it carries the image box (the picture, at view().imageLeft(),
+    // view().imageTop() in device pixels) and takes its pointer events and keys.
+    ImageBox* picCrop() const { return picCrop_; }
     QScrollBar* HS() const { return hs_; }
     QScrollBar* VS() const { return vs_; }
     QComboBox* cbJpg() const { return cbJpg_; }
@@ -172,6 +176,7 @@ private:
     // The start-up read's Print Screen is taken with the window off the screen, as it is
     // before the window is first shown.
     bool hideForPrintScreen_ = false;
+    bool rememberPending_ = false;
     // Placement in the settings file and the bound on the window's size.
     QtPlacementWindow placementWindow_{this};
     WindowPlacement placement_;
@@ -183,8 +188,7 @@ private:
     QComboBox* cbJpg_ = nullptr;
     std::array<QPushButton*, 4> cmdSave_{};
     QLabel* lblPercent_ = nullptr;
-    QWidget* picCrop_ = nullptr;
-    ImageBox* picCropImg_ = nullptr;
+    ImageBox* picCrop_ = nullptr;
     QScrollBar* vs_ = nullptr;
     QScrollBar* hs_ = nullptr;
     ScrollBarMirror* hsMirror_ = nullptr;

@@ -55,7 +55,7 @@ void frmCrop::cmdSave_Click(int index) {
     SilentSound silent;
     SoundPlayer& sound = services_.sound ? *services_.sound : silent;
     const SaveReport report =
-        SaveSelection(index, sel_, picCropImg_->picture(), cbJpg_->currentText().toStdString(),
+        SaveSelection(index, sel_, picCrop_->picture(), cbJpg_->currentText().toStdString(),
                       *services_.saveDialog, sound, this, saveFolder_.folder());
     saveFolder_.remember(report);
     if (report.outcome == SaveOutcome::Failed)
@@ -66,7 +66,7 @@ void frmCrop::mnCopy_Click() {
     if (!services_.clipboard) return;
     SilentSound silent;
     SoundPlayer& sound = services_.sound ? *services_.sound : silent;
-    (void)CopySelection(sel_, picCropImg_->picture(), *services_.clipboard, sound);
+    (void)CopySelection(sel_, picCrop_->picture(), *services_.clipboard, sound);
 }
 
 bool frmCrop::cbJpg_Validate() {

@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "app/layoutview.h"
+
 namespace trimlet {
 namespace {
 
@@ -63,8 +65,36 @@ ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {
 
 void ImageBox::setPicture(const QImage& picture) {
     picture_ = picture;
-    resize(picture_.size());
     update();
+}
+
+void ImageBox::setImagePos(QPoint devicePos) {
+    if (devicePos == imagePos_) return;
+    imagePos_ = devicePos;
+    update();
+}
+
+QRect ImageBox::deviceArea() const {
+    const double ratio = devicePixelRatioF();
+    const QPoint origin = window() == this ? QPoint(0, 0) : mapTo(window(), QPoint(0, 0));
+    const DeviceSpan x = DeviceSpanOf(origin.x(), width(), ratio);
+    const DeviceSpan y = DeviceSpanOf(origin.y(), height(), ratio);
+    return QRect(x.first, y.first, x.count, y.count);
+}
+
+QPointF ImageBox::toImageBox(QPointF logical) const {
+    const double ratio = devicePixelRatioF();
+    const QPoint origin = window() == this ? QPoint(0, 0) : mapTo(window(), QPoint(0, 0));
+    return (QPointF(origin) + logical) * ratio - QPointF(deviceArea().topLeft()) -
+           QPointF(imagePos_);
+}
+
+QRect ImageBox::logicalCover(const QRect& deviceRect) const {
+    const double ratio = devicePixelRatioF();
+    const QPoint origin = window() == this ? QPoint(0, 0) : mapTo(window(), QPoint(0, 0));
+    const QRectF onWindow(QPointF(deviceRect.translated(deviceArea().topLeft()).topLeft()) / ratio,
+                          QSizeF(deviceRect.size()) / ratio);
+    return onWindow.translated(-QPointF(origin)).toAlignedRect();
 }
 
 QRegion ImageBox::highlightChange(const QRect& before, const QRect& after) {
@@ -80,48 +110,78 @@ void ImageBox::setHighlight(const PixelRect& block) {
     const QRect after = ToQRect(highlight_);
     if (before == after) return;
     // Repaint only what changed, and of that only what the viewport shows.
-    const QRegion changed = highlightChange(before, after) & visibleRegion();
-    if (!changed.isEmpty()) update(changed);
+    const QRect shown = QRect(QPoint(0, 0), deviceArea().size());
+    const QRegion changed = highlightChange(before, after).translated(imagePos_) & shown;
+    QRegion dirty;
+    for (const QRect& r : changed) dirty += logicalCover(r);
+    if (!dirty.isEmpty()) update(dirty);
 }
 
 void ImageBox::paintEvent(QPaintEvent* event) {
-    if (picture_.isNull()) return;
     QPainter painter(this);
-    const QRect block = highlightShown_ ? ToQRect(highlight_) : QRect();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    // From here on the painter works in the view's device pixels: the map to the paint
+    // device becomes a translation to the first whole device pixel, with no scaling.
+    const QTransform toDevice = painter.deviceTransform();
+    const QPointF corner = toDevice.map(QPointF(0, 0));
+    const QPoint first(DeviceSpanOf(corner.x(), 0, 1).first, DeviceSpanOf(corner.y(), 0, 1).first);
+    painter.setWorldTransform(QTransform::fromTranslate(first.x(), first.y()) *
+                              toDevice.inverted());
+    const QRect view(QPoint(0, 0), deviceArea().size());
+    const QRect shown = QRect(imagePos_, picture_.size()) & view;
+    const QRect block =
+        highlightShown_ ? ToQRect(highlight_).translated(imagePos_) & shown : QRect();
+    const QColor grey(128, 128, 128);
     // Each rectangle of the exposed region on its own: a drag exposes two thin strips
     // far apart, and their bounding box may be most of the view.
     for (const QRect& r : event->region()) {
-        const QRect exposed = r.intersected(rect());
-        if (exposed.isEmpty()) continue;
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(exposed.topLeft(), picture_, exposed);
-        const QRect lit = block.intersected(exposed);
+        const QRect exposed =
+            toDevice.mapRect(QRectF(r)).toAlignedRect().translated(-first.x(), -first.y());
+        for (const QRect& g : QRegion(exposed).subtracted(QRegion(shown)))
+            painter.fillRect(g, grey);
+        const QRect part = exposed & shown;
+        if (part.isEmpty()) continue;
+        painter.drawImage(part.topLeft(), picture_, part.translated(-imagePos_));
+        const QRect lit = block & part;
         if (lit.isEmpty()) continue;
         // Every colour component XOR-ed with the highlight colour, alpha kept opaque.
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter.fillRect(lit, QColor::fromRgb(kHighlightXor));
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
     }
 }
 
-void ImageBox::mousePressEvent(QMouseEvent* event) {
+void ImageBox::notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
+                      int buttonCode) {
     if (!listener_) return;
-    const QPointF p = event->position();
-    listener_->picCropImg_MouseDown(ButtonCode(event->button()), ShiftCode(event->modifiers()),
-                                    static_cast<float>(p.x()), static_cast<float>(p.y()));
+    const QPointF p = toImageBox(event->position());
+    (listener_->*handler)(buttonCode, ShiftCode(event->modifiers()), static_cast<float>(p.x()),
+                          static_cast<float>(p.y()));
+}
+
+bool ImageBox::onPicture(QPointF imageBoxPos) const {
+    return imageBoxPos.x() >= 0 && imageBoxPos.y() >= 0 && imageBoxPos.x() < picture_.width() &&
+           imageBoxPos.y() < picture_.height();
+}
+
+// The pointer belongs to the image box where the picture is: a press there keeps it
+// (moves and the release reach the handlers wherever they happen) until the last
+// button is let go. The grey around the picture takes no pointer events.
+void ImageBox::mousePressEvent(QMouseEvent* event) {
+    if (!captured_ && !onPicture(toImageBox(event->position()))) return;
+    captured_ = true;
+    notify(event, &ImageBoxListener::picCropImg_MouseDown, ButtonCode(event->button()));
 }
 
 void ImageBox::mouseMoveEvent(QMouseEvent* event) {
-    if (!listener_) return;
-    const QPointF p = event->position();
-    listener_->picCropImg_MouseMove(ButtonsCode(event->buttons()), ShiftCode(event->modifiers()),
-                                    static_cast<float>(p.x()), static_cast<float>(p.y()));
+    if (!captured_ && !onPicture(toImageBox(event->position()))) return;
+    notify(event, &ImageBoxListener::picCropImg_MouseMove, ButtonsCode(event->buttons()));
 }
 
 void ImageBox::mouseReleaseEvent(QMouseEvent* event) {
-    if (!listener_) return;
-    const QPointF p = event->position();
-    listener_->picCropImg_MouseUp(ButtonCode(event->button()), ShiftCode(event->modifiers()),
-                                  static_cast<float>(p.x()), static_cast<float>(p.y()));
+    if (!captured_) return;
+    if (event->buttons() == Qt::NoButton) captured_ = false;
+    notify(event, &ImageBoxListener::picCropImg_MouseUp, ButtonCode(event->button()));
 }
 
 void ImageBox::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -131,6 +191,8 @@ void ImageBox::mouseDoubleClickEvent(QMouseEvent* event) {
         mousePressEvent(event);
         return;
     }
+    if (!onPicture(toImageBox(event->position()))) return;
+    captured_ = true;  // its release still belongs to the image box
     if (listener_) listener_->picCropImg_DblClick();
 }
 

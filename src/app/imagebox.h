@@ -20,23 +20,41 @@ public:
     virtual void picCropImg_KeyDown(int keyCode, int shift) = 0;
 };
 
-// The picture at one screen pixel per picture pixel, with the selection highlighted:
-// every colour component of the selected block XOR-ed with 192, 255, 255. The widget
-// has exactly the picture's size and is moved inside the viewport to scroll.
+// The grey viewport with the picture in it at one device pixel per picture pixel,
+// whatever the screen's scale, and the selection highlighted: every colour component
+// of the selected block XOR-ed with 192, 255, 255.
+//
+// Everything the view measures is in device pixels: the picture's position (the image
+// box, moved to scroll), the highlight and the pointer positions handed on. The widget
+// itself has a logical size like every other control. The device pixels it owns are
+// the whole ones inside it (at a fractional ratio its edges can cut a device pixel in
+// two; such a pixel shows the grey); device column 0 of the view is the first of them.
+// Painting maps the view's device pixels onto the backing store by a translation only,
+// so the picture is never scaled or filtered.
 class ImageBox final : public QWidget {
     Q_OBJECT
 public:
     explicit ImageBox(QWidget* parent = nullptr);
 
     void setListener(ImageBoxListener* listener) { listener_ = listener; }
-    // Shows a picture (shared, not copied) and takes its size.
+    // Shows a picture (shared, not copied).
     void setPicture(const QImage& picture);
     const QImage& picture() const { return picture_; }
-    // Moves the highlight, repainting only what it covered and what it covers now.
+    // Moves the image box: the picture's top-left pixel goes to this device pixel of
+    // the view (0, 0 or negative when scrolled).
+    void setImagePos(QPoint devicePos);
+    QPoint imagePos() const { return imagePos_; }
+    // Moves the highlight (image-box pixels), repainting only what it covered and what
+    // it covers now.
     void setHighlight(const PixelRect& block);
     const PixelRect& highlight() const { return highlight_; }
 
-    QSize sizeHint() const override { return picture_.size(); }
+    // The view's device pixels: where on the window's backing store the first one lies,
+    // and how many there are.
+    QRect deviceArea() const;
+    // A pointer position in the widget's logical units as an image-box position in
+    // device pixels.
+    QPointF toImageBox(QPointF logical) const;
 
     // The pixels whose colour changes when the highlight moves from one block to the
     // other (either may be empty).
@@ -52,9 +70,17 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // A block of the view's device pixels as the logical rectangle that covers it.
+    QRect logicalCover(const QRect& deviceRect) const;
+    bool onPicture(QPointF imageBoxPos) const;
+    void notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
+                int buttonCode);
+
     QImage picture_;
+    QPoint imagePos_{0, 0};
     PixelRect highlight_{0, 0, 0, 0};
     bool highlightShown_ = false;
+    bool captured_ = false;  // a press on the picture holds the pointer
     ImageBoxListener* listener_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "app/layoutview.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace trimlet {
 namespace {
@@ -19,8 +20,17 @@ ScrollRange RangeFor(std::int32_t picture, int viewport) {
 
 }  // namespace
 
+DeviceSpan DeviceSpanOf(double start, double length, double ratio) {
+    // A tolerance far below a pixel absorbs the rounding of ratios such as 1.1.
+    constexpr double kSlack = 1e-6;
+    const double first = std::ceil(start * ratio - kSlack);
+    const double end = std::floor((start + std::max(0.0, length)) * ratio + kSlack);
+    return {static_cast<int>(first), static_cast<int>(std::max(0.0, end - first))};
+}
+
 std::optional<ViewLayout> LayoutView(int clientWidth, int clientHeight, std::int32_t imageWidth,
-                                     std::int32_t imageHeight, bool minimised) {
+                                     std::int32_t imageHeight, bool minimised,
+                                     const DeviceMapping& device) {
     if (minimised) return std::nullopt;
     const int viewWidth = std::max(0, clientWidth - kBarReserve);
     const int viewHeight = std::max(0, clientHeight - kViewTop - kBarReserve);
@@ -28,8 +38,12 @@ std::optional<ViewLayout> LayoutView(int clientWidth, int clientHeight, std::int
     l.viewport = {0, kViewTop, viewWidth, viewHeight};
     l.vs = {clientWidth - kBarReserve, kViewTop, kBarThickness, viewHeight};
     l.hs = {0, clientHeight - kBarReserve, viewWidth, kBarThickness};
-    l.hsRange = RangeFor(imageWidth, viewWidth);
-    l.vsRange = RangeFor(imageHeight, viewHeight);
+    l.viewportDeviceWidth =
+        DeviceSpanOf(device.clientLeft + l.viewport.left, viewWidth, device.ratio).count;
+    l.viewportDeviceHeight =
+        DeviceSpanOf(device.clientTop + l.viewport.top, viewHeight, device.ratio).count;
+    l.hsRange = RangeFor(imageWidth, l.viewportDeviceWidth);
+    l.vsRange = RangeFor(imageHeight, l.viewportDeviceHeight);
     return l;
 }
 

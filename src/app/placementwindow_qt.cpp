@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
@@ -14,6 +15,8 @@ namespace trimlet {
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
+// How long a window manager may take to give a restored window its normal frame.
+constexpr int kFrameSettleMs = 150;
 
 const QScreen* ScreenOf(const QWidget* w) {
     return w->screen() ? w->screen() : QGuiApplication::primaryScreen();
@@ -124,6 +127,15 @@ QSize QtPlacementWindow::minimumSize() const {
             RoundClampInt32(kMinTrackHeight * twipsPerPixelY())};
 }
 
+void QtPlacementWindow::applyPending() {
+    if (!pending_ || !window_->isVisible() || frame().isNull() ||
+        state() != WindowShowState::Normal)
+        return;
+    const QRect r = *pending_;
+    pending_.reset();
+    window_->setGeometry(r.marginsRemoved(frame()));
+}
+
 bool QtPlacementWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched != window_ || !pending_) return QObject::eventFilter(watched, event);
     switch (event->type()) {
@@ -131,10 +143,23 @@ bool QtPlacementWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::WindowStateChange:
-            if (window_->isVisible() && !frame().isNull() && state() == WindowShowState::Normal) {
-                const QRect r = *pending_;
-                pending_.reset();
-                window_->setGeometry(r.marginsRemoved(frame()));
+            if (state() != WindowShowState::Normal) {
+                leftNormal_ = true;
+            } else if (window_->isVisible() && !frame().isNull()) {
+                // Coming back from maximised, the window manager changes the frame (a
+                // maximised window may have no side borders) after the state: wait for
+                // the normal frame before taking it off the rectangle.
+                if (leftNormal_) {
+                    if (!applyScheduled_) {
+                        applyScheduled_ = true;
+                        QTimer::singleShot(kFrameSettleMs, this, [this] {
+                            applyScheduled_ = false;
+                            applyPending();
+                        });
+                    }
+                } else {
+                    applyPending();
+                }
             }
             break;
         default:

@@ -46,10 +46,13 @@ private:
     QMargins frame() const;
     QRect outer() const;
     QRect& pending();
+    void applyPending();
 
     QWidget* window_;
     // The outer rectangle asked for, in pixels, until it is applied with a known frame.
     std::optional<QRect> pending_;
+    bool leftNormal_ = false;  // maximised or minimised since it was shown
+    bool applyScheduled_ = false;
 };
 
 }  // namespace trimlet

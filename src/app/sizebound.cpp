@@ -3,10 +3,23 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
 namespace trimlet {
+
+namespace {
+
+// How long a window manager may take to say that the size it gave is a maximised one.
+constexpr int kSettleMs = 150;
+
+QSize WorkArea(const QWidget* window) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().size() : QSize();
+}
+
+}  // namespace
 
 SizeLimits ClientSizeLimits(QSize minOuter, QSize screen, QMargins frame) {
     const int frameW = frame.left() + frame.right();
@@ -66,12 +79,36 @@ void SizeBound::apply() {
     // Maximising and full screen are left to the window system, as without the bound.
     if (normal) {
         const SizeLimits limits = limitsFor(window_);
+        // The maximum told to the window system is never below the work area: window
+        // managers apply it to maximising too (xfwm4 then refuses to maximise, openbox
+        // leaves a gap). A border drag past the screen is brought back below instead.
+        const QSize announced = limits.maximum.expandedTo(WorkArea(window_));
         if (window_->minimumSize() != limits.minimum) window_->setMinimumSize(limits.minimum);
-        if (window_->maximumSize() != limits.maximum) window_->setMaximumSize(limits.maximum);
+        if (window_->maximumSize() != announced) window_->setMaximumSize(announced);
         const QSize bounded = BoundedSize(window_->size(), limits);
-        if (window_->isVisible() && bounded != window_->size()) window_->resize(bounded);
+        if (window_->isVisible() && bounded != window_->size()) {
+            if (bounded.expandedTo(window_->size()) == bounded) {
+                window_->resize(bounded);  // too small: at once
+            } else if (!correctionPending_) {
+                // Too large: maybe a window manager maximising the window, which may
+                // say so only after giving it the size. Decide once that has arrived.
+                correctionPending_ = true;
+                QTimer::singleShot(kSettleMs, this, [this] {
+                    correctionPending_ = false;
+                    correctOversize();
+                });
+            }
+        }
     }
     inSizeHook_ = false;
+}
+
+void SizeBound::correctOversize() {
+    if (!window_ || !window_->isVisible()) return;
+    if (window_->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    const QSize bounded = BoundedSize(window_->size(), limitsFor(window_));
+    if (bounded != window_->size()) window_->resize(bounded);
 }
 
 bool SizeBound::eventFilter(QObject* watched, QEvent* event) {

@@ -50,6 +50,7 @@ protected:
 
 private:
     void apply();
+    void correctOversize();
 
     QWidget* window_ = nullptr;
     QSize previousMinimum_;
@@ -57,6 +58,7 @@ private:
     int minTrackWidth_ = 0;
     int minTrackHeight_ = 0;
     bool inSizeHook_ = false;
+    bool correctionPending_ = false;
 };
 
 }  // namespace trimlet

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <vector>
 
 #include "platform/screengrab.h"
 #include "platform/screengrab_portal.h"
@@ -15,26 +16,34 @@ namespace {
 // X11 and the other window systems whose screens Qt can read back directly.
 class QtScreenGrabber final : public ScreenGrabber {
 public:
+    // Every screen in its own device pixels, placed at its device-pixel position in
+    // the virtual desktop: a 3840 x 2160 screen gives 3840 x 2160 pixels whatever the
+    // desktop's scale. Qt keeps a screen's top-left corner in device pixels in its
+    // logical geometry and scales only the size, so screens of different scale meet
+    // edge to edge here as they do on the device.
     QImage grabDesktop() override {
-        const QList<QScreen*> screens = QGuiApplication::screens();
-        if (screens.isEmpty()) return {};
+        struct Shot {
+            QPoint at;
+            QImage pixels;
+        };
+        std::vector<Shot> shots;
         QRect desktop;
-        for (QScreen* s : screens) desktop = desktop.united(s->geometry());
-        if (desktop.isEmpty()) return {};
+        for (QScreen* s : QGuiApplication::screens()) {
+            QImage pixels = s->grabWindow(0).toImage();
+            if (pixels.isNull()) continue;
+            pixels.setDevicePixelRatio(1);  // drawn pixel for pixel below
+            const QRect device(s->geometry().topLeft(), pixels.size());
+            desktop = desktop.united(device);
+            shots.push_back({device.topLeft(), std::move(pixels)});
+        }
+        if (shots.empty() || desktop.isEmpty()) return {};
         QImage result(desktop.size(), QImage::Format_RGB32);
         result.fill(Qt::black);
         QPainter painter(&result);
-        bool any = false;
-        for (QScreen* s : screens) {
-            const QPixmap shot = s->grabWindow(0);
-            if (shot.isNull()) continue;
-            const QRect g = s->geometry();
-            // Device pixels are drawn at logical size, so mixed scale factors still fit.
-            painter.drawPixmap(QRect(g.topLeft() - desktop.topLeft(), g.size()), shot);
-            any = true;
-        }
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const Shot& shot : shots) painter.drawImage(shot.at - desktop.topLeft(), shot.pixels);
         painter.end();
-        return any ? result : QImage();
+        return result;
     }
 };
 

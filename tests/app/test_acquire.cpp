@@ -118,7 +118,7 @@ TEST_F(AcquireTest, ACaptureThatGivesNoPictureKeepsTheViewAndMakesNoSound) {
     EXPECT_EQ(journal.steps, (std::vector<std::string>{"sleep 1000", "grab"}));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), title);
-    EXPECT_EQ(window->picCropImg()->size(), QSize(50, 40));
+    EXPECT_EQ(window->picCrop()->picture().size(), QSize(50, 40));
     EXPECT_EQ(clipboard.writes, 0);
     EXPECT_TRUE(sound.played.empty());
 }
@@ -197,7 +197,7 @@ TEST_F(AcquireTest, DroppingFilesLoadsTheFirstOneOntoTheClipboardAndIntoTheView)
     const QStringList three = {picture("one.png", {120, 80}), picture("two.png", {30, 30}),
                                picture("three.bmp", {10, 10})};
     std::unique_ptr<QMimeData> data(files(three));
-    drop(window->picCropImg(), data.get());
+    drop(window->picCrop(), data.get());
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(120,80) W=120 H=80");
     EXPECT_EQ(clipboard.image->size(), QSize(120, 80));
     EXPECT_EQ(clipboard.writes, 1);
@@ -226,10 +226,10 @@ TEST_F(AcquireTest, DroppingTextOrANonPictureChangesNothing) {
     auto remote = std::make_unique<QMimeData>();
     remote->setUrls({QUrl("https://example.invalid/pic.png")});
     for (QMimeData* data : {text.get(), bogus.get(), remote.get()}) {
-        drop(window->picCropImg(), data);
+        drop(window->picCrop(), data);
         EXPECT_EQ(window->windowTitle(), title);
         EXPECT_EQ(clipboard.writes, 0);
-        EXPECT_EQ(window->picCropImg()->size(), QSize(50, 40));
+        EXPECT_EQ(window->picCrop()->picture().size(), QSize(50, 40));
     }
 }
 

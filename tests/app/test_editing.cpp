@@ -1,5 +1,5 @@
 // Editing the selection in the real main window on the offscreen platform: mouse and
-// key events sent to the image box, read back from the caption, the selection, the
+// key events sent to the viewport, read back from the caption, the selection, the
 // scroll bars, the image box position and the painted pixels.
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <QTest>
 
 #include "app/frmcrop.h"
-#include "support/fakes.h"
+#include "app/viewtest.h"
 
 namespace trimlet {
 
@@ -25,89 +25,7 @@ static std::ostream& operator<<(std::ostream& os, const Selection& s) {
 
 namespace {
 
-using testing::FakeClipboard;
-using testing::PatternImage;
-
-constexpr QRgb kXor = 0x00C0FFFF;
-
-class EditingTest : public ::testing::Test {
-protected:
-    FakeClipboard clipboard;
-    std::unique_ptr<frmCrop> window;
-    QImage picture;
-
-    // The picture in a client area of 417 x 330 (viewport 401 x 282).
-    void start(int width, int height, QSize client = QSize(417, 330)) {
-        picture = PatternImage(width, height);
-        clipboard.image = picture;
-        CropServices s;
-        s.clipboard = &clipboard;
-        s.processEvents = [] {};
-        window = std::make_unique<frmCrop>(s);
-        window->Form_Load(QString());
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        window->resize(client.width(), client.height() + window->menuBar()->height());
-        QCoreApplication::processEvents();
-        ASSERT_EQ(window->centralWidget()->size(), client);
-        window->picCropImg()->setFocus();
-        window->activateWindow();
-        QCoreApplication::processEvents();
-        // The resize left the swallow state on: a plain move over the picture ends it,
-        // as the user's first pointer move would.
-        move(Qt::NoButton, {5, 5});
-        ASSERT_FALSE(window->editor().skipMouseEvent());
-    }
-
-    ImageBox* box() const { return window->picCropImg(); }
-    QString title() const { return window->windowTitle(); }
-
-    void mouse(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPointF at,
-               Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QMouseEvent e(type, at, box()->mapToGlobal(at), button, buttons, mods);
-        QCoreApplication::sendEvent(box(), &e);
-    }
-    void press(Qt::MouseButton b, QPointF at) { mouse(QEvent::MouseButtonPress, b, b, at); }
-    void move(Qt::MouseButtons held, QPointF at) {
-        mouse(QEvent::MouseMove, Qt::NoButton, held, at);
-    }
-    void release(Qt::MouseButton b, QPointF at) {
-        mouse(QEvent::MouseButtonRelease, b, Qt::NoButton, at);
-    }
-    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(box(), k, mods);
-    }
-
-    // What the window shows now: the backing store as the incremental repaints left
-    // it, cut to the viewport.
-    QImage shownViewport() {
-        QCoreApplication::processEvents();
-        const QImage all = window->screen()->grabWindow(window->winId()).toImage();
-        const QPoint origin = window->picCrop()->mapTo(window.get(), QPoint(0, 0));
-        return all.copy(QRect(origin, window->picCrop()->size()))
-            .convertToFormat(QImage::Format_RGB32);
-    }
-
-    // Every visible pixel of the picture is shown as it is, except the selected block
-    // (image-box columns selLeft-1 .. selLeft+selDX-1), shown XOR-ed with 192,255,255.
-    void expectShownHighlight() {
-        const QImage shown = shownViewport();
-        const Selection& s = window->selection();
-        const QRect block(s.selLeft - 1, s.selTop - 1, s.selDX + 1, s.selDY + 1);
-        const QPoint at = box()->pos();
-        const QRect visible = QRect(-at, window->picCrop()->size()) & box()->rect();
-        int wrong = 0;
-        for (int y = visible.top(); y <= visible.bottom(); ++y)
-            for (int x = visible.left(); x <= visible.right(); ++x) {
-                const QRgb pic = picture.pixel(x, y) & 0xFFFFFF;
-                const QRgb want = block.contains(x, y) ? pic ^ kXor : pic;
-                if ((shown.pixel(x + at.x(), y + at.y()) & 0xFFFFFF) != want && wrong++ < 3)
-                    ADD_FAILURE() << "pixel " << x << "," << y << " of block " << block.x() << ","
-                                  << block.y() << " " << block.width() << "x" << block.height();
-            }
-        EXPECT_EQ(wrong, 0);
-    }
-};
+using EditingTest = testing::ViewTest;
 
 TEST_F(EditingTest, LeftClickLeavesOnePixelAndClickOnFirstPixelClearsTheCaption) {
     start(200, 150);
@@ -148,18 +66,20 @@ TEST_F(EditingTest, DragPastThePictureStopsAtItsEdges) {
 }
 
 TEST_F(EditingTest, DragPastTheVisibleEdgeScrollsOnePixelPerMove) {
-    start(1000, 800);  // viewport 401 x 282: HS 1..599, VS 1..518
+    start(1000, 800);  // viewport V x U = 401 x 282 at ratio 1: HS 1..599, VS 1..518
+    const int V = window->view().viewportWidth, U = window->view().viewportHeight;
     press(Qt::LeftButton, {100, 100});
     for (int i = 0; i < 5; ++i) {
         // The pointer stays at the same place on the screen, beyond the bottom right of
         // the viewport; the box moves under it.
-        const QPoint onScreen(405, 290);
-        move(Qt::LeftButton, QPointF(onScreen - box()->pos()));
+        const QPoint onScreen(V + 4, U + 8);
+        move(Qt::LeftButton, QPointF(onScreen - imagePos()));
     }
     EXPECT_EQ(window->HS()->value(), 6);
     EXPECT_EQ(window->VS()->value(), 6);
-    EXPECT_EQ(box()->pos(), QPoint(-5, -5));
-    EXPECT_EQ(window->selection(), (Selection{100, 100, 309, 194, 100, 100}));
+    EXPECT_EQ(imagePos(), QPoint(-5, -5));
+    // The last move was at V + 4 + 4, U + 8 + 4: the box had moved by 4 then.
+    EXPECT_EQ(window->selection(), (Selection{100, 100, V + 8 - 100, U + 12 - 100, 100, 100}));
     expectShownHighlight();
     // Back inside the view: no further scroll.
     move(Qt::LeftButton, {300, 200});
@@ -172,7 +92,7 @@ TEST_F(EditingTest, NarrowTallPictureDoesNotScrollDuringADrag) {
     press(Qt::LeftButton, {10, 10});
     move(Qt::LeftButton, {10, 400});
     EXPECT_EQ(window->VS()->value(), 1);
-    EXPECT_EQ(box()->pos(), QPoint(0, 0));
+    EXPECT_EQ(imagePos(), QPoint(0, 0));
 }
 
 TEST_F(EditingTest, RightDragInsideMovesOutsideDoesNothing) {
@@ -202,12 +122,15 @@ TEST_F(EditingTest, RightDragFollowsTheMovedSelection) {
     press(Qt::LeftButton, {100, 100});
     move(Qt::LeftButton, {149, 149});
     release(Qt::LeftButton, {149, 149});
+    // Moved down so that its bottom row is 47 rows below the viewport (329 at ratio 1).
+    const int U = window->view().viewportHeight;  // 282 at ratio 1
+    const double to = 120 + (U + 47 - 149);
     press(Qt::RightButton, {120, 120});
-    move(Qt::RightButton, {120, 300});
-    EXPECT_EQ(window->VS()->value(), 47);  // bottom row 329 - viewport height 282
-    EXPECT_EQ(box()->pos(), QPoint(0, -46));
+    move(Qt::RightButton, {120, to});
+    EXPECT_EQ(window->VS()->value(), 47);  // bottom row - viewport height
+    EXPECT_EQ(imagePos(), QPoint(0, -46));
     EXPECT_EQ(window->HS()->value(), 1);
-    release(Qt::RightButton, {120, 300});
+    release(Qt::RightButton, {120, to});
     expectShownHighlight();
 }
 
@@ -299,15 +222,16 @@ protected:
 
 TEST_P(AltKeyTest, AltArrowScrollsAndTheMenuBarStaysInactive) {
     start(1000, 800);
-    press(Qt::LeftButton, {380, 10});
-    move(Qt::LeftButton, {399, 20});
-    release(Qt::LeftButton, {399, 20});
-    key(Qt::Key_Right, Qt::AltModifier);  // right edge 400 still inside: no scroll
+    const int V = window->view().viewportWidth;  // 401 at ratio 1
+    press(Qt::LeftButton, {V - 21.0, 10});
+    move(Qt::LeftButton, {V - 2.0, 20});
+    release(Qt::LeftButton, {V - 2.0, 20});
+    key(Qt::Key_Right, Qt::AltModifier);  // right edge V - 1 still inside: no scroll
     EXPECT_EQ(window->HS()->value(), 1);
     key(Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
-    EXPECT_EQ(title(), QStringLiteral("選択(391,10)-(410,20) W=20 H=11"));
-    EXPECT_EQ(window->HS()->value(), 9);  // 410 - viewport width 401
-    EXPECT_EQ(box()->pos(), QPoint(-8, 0));
+    EXPECT_EQ(title(), QStringLiteral("選択(%1,10)-(%2,20) W=20 H=11").arg(V - 10).arg(V + 9));
+    EXPECT_EQ(window->HS()->value(), 9);  // right edge V + 9 - viewport width V
+    EXPECT_EQ(imagePos(), QPoint(-8, 0));
     // Alt pressed and released alone: no menu keyboard mode, the focus stays.
     QTest::keyPress(box(), Qt::Key_Alt, Qt::AltModifier);
     QTest::keyRelease(box(), Qt::Key_Alt, Qt::NoModifier);
@@ -315,7 +239,7 @@ TEST_P(AltKeyTest, AltArrowScrollsAndTheMenuBarStaysInactive) {
     EXPECT_EQ(window->menuBar()->activeAction(), nullptr);
     EXPECT_TRUE(box()->hasFocus());
     key(Qt::Key_Left, Qt::AltModifier);  // still reaches the picture
-    EXPECT_EQ(title(), QStringLiteral("選択(390,10)-(409,20) W=20 H=11"));
+    EXPECT_EQ(title(), QStringLiteral("選択(%1,10)-(%2,20) W=20 H=11").arg(V - 11).arg(V + 8));
     EXPECT_EQ(window->menuBar()->activeAction(), nullptr);
     expectShownHighlight();
 }
@@ -344,14 +268,20 @@ TEST_F(EditingTest, WindowsStyleReallyNavigatesTheMenuBarWithAlt) {
 // outside it reach the handlers with positions below 0 or beyond the picture.
 TEST_F(EditingTest, ADragKeepsThePointerOutsideThePicture) {
     start(200, 150);
-    QTest::mousePress(box(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 40));
+    // QTest sends whole logical positions; at a fractional ratio they lie anywhere
+    // inside a device pixel.
+    const QPoint pressAt(50, 40);
+    const QPointF device = deviceAt(pressAt);
+    const int left = static_cast<int>(std::lrint(device.x()));
+    const int top = static_cast<int>(std::lrint(device.y()));
+    QTest::mousePress(box(), Qt::LeftButton, Qt::NoModifier, pressAt);
     // Onto the grey viewport right of and below the picture, then onto the buttons.
     QTest::mouseMove(box(), QPoint(300, 200));
-    EXPECT_EQ(window->selection(), (Selection{50, 40, 150, 110, 50, 40}));
+    EXPECT_EQ(window->selection(), (Selection{left, top, 200 - left, 150 - top, left, top}));
     QTest::mouseMove(box(), QPoint(-5, -20));
     QTest::mouseRelease(box(), Qt::LeftButton, Qt::NoModifier, QPoint(-5, -20));
-    EXPECT_EQ(window->selection(), (Selection{1, 1, 49, 39, 1, 1}));
-    EXPECT_EQ(title(), QStringLiteral("選択(1,1)-(50,40) W=50 H=40"));
+    EXPECT_EQ(window->selection(), (Selection{1, 1, left - 1, top - 1, 1, 1}));
+    EXPECT_EQ(title(), QStringLiteral("選択(1,1)-(%1,%2) W=%1 H=%2").arg(left).arg(top));
 }
 
 }  // namespace

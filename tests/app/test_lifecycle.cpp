@@ -178,8 +178,7 @@ TEST_F(LifecycleTest, TheSizeBoundHoldsFromStartUpToShutdown) {
     EXPECT_EQ(window->frameGeometry().size(), QSize(360, 240));
     const QSize screen = window->screen()->geometry().size();
     window->resize(screen.width() + 300, screen.height() + 300);
-    settle();
-    EXPECT_EQ(window->frameGeometry().size(), screen);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->frameGeometry().size() == screen; }, 3000));
     window->resize(500, 300);
     settle();
     EXPECT_EQ(window->frameGeometry().size(), QSize(504, 304));

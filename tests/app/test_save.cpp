@@ -239,7 +239,7 @@ TEST_F(SaveTest, CtrlCCopiesWhatASaveWritesWhereverTheFocusIs) {
         select(c.left, c.top, c.dx, c.dy);
         const QString caption = window->windowTitle();
         QWidget* focus = c.onBox ? static_cast<QWidget*>(window->cbJpg())
-                                 : static_cast<QWidget*>(window->picCropImg());
+                                 : static_cast<QWidget*>(window->picCrop());
         focus->setFocus(Qt::OtherFocusReason);
         QCoreApplication::processEvents();
         ASSERT_TRUE(focus->hasFocus());
@@ -257,15 +257,15 @@ TEST_F(SaveTest, CtrlCCopiesWhatASaveWritesWhereverTheFocusIs) {
             << c.left;
         // Neither the selection nor the view changed; the box kept its text.
         EXPECT_EQ(window->windowTitle(), caption);
-        EXPECT_EQ(window->picCropImg()->picture(), picture);
+        EXPECT_EQ(window->picCrop()->picture(), picture);
         EXPECT_EQ(window->cbJpg()->currentText(), "60");
     }
     // The copy is the picture's own, and the next reload shows it.
     const QImage copied = *clipboard.image;
     window->cmdCBChk()->click();
-    EXPECT_EQ(window->picCropImg()->picture().convertToFormat(QImage::Format_RGB32),
+    EXPECT_EQ(window->picCrop()->picture().convertToFormat(QImage::Format_RGB32),
               copied.convertToFormat(QImage::Format_RGB32));
-    EXPECT_EQ(window->picCropImg()->size(), copied.size());
+    EXPECT_EQ(window->picCrop()->picture().size(), copied.size());
 }
 
 const ValidateCase kValidateTable[] = {

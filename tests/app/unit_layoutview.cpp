@@ -50,5 +50,56 @@ TEST(LayoutView, ClientSmallerThanTheMarginsGivesEmptySizes) {
     EXPECT_TRUE(l->hsRange.enabled);
 }
 
+TEST(DeviceSpan, WholeDevicePixelsInsideALogicalSpan) {
+    struct Case {
+        double start, length, ratio;
+        DeviceSpan want;
+    };
+    const Case cases[] = {
+        {0, 401, 1, {0, 401}},
+        {23, 401, 2, {46, 802}},
+        // 1.5: an odd logical start begins half way into a device pixel, which is
+        // left to the neighbour; so is a half pixel at the end.
+        {0, 401, 1.5, {0, 601}},
+        {23, 401, 1.5, {35, 601}},
+        {22, 401, 1.5, {33, 601}},
+        {23, 282, 1.5, {35, 422}},
+        {1, 3, 1.25, {2, 3}},   // 1.25 .. 5: pixels 2, 3, 4
+        {2, 3, 1.25, {3, 3}},   // 2.5 .. 6.25: pixels 3, 4, 5
+        {10, 7, 1.1, {11, 7}},  // 11.000000000000002 stays 11
+        {0, 0, 1.5, {0, 0}},
+        {5, -3, 2, {10, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DeviceSpanOf(c.start, c.length, c.ratio), c.want)
+            << c.start << " + " << c.length << " at " << c.ratio;
+}
+
+TEST(LayoutView, RangesAreInDevicePixels) {
+    struct Case {
+        DeviceMapping device;
+        int viewW, viewH;  // device pixels of the 401 x 282 logical viewport
+        ScrollRange hs;
+    };
+    // A 1000 x 800 picture; the client area starts below a 23 (logical) menu bar.
+    const Case cases[] = {
+        {{1.0, 0, 23}, 401, 282, {599, 1000, true}},
+        {{2.0, 0, 23}, 802, 564, {198, 1000, true}},
+        {{1.5, 0, 23}, 601, 422, {399, 1000, true}},
+        {{1.25, 0, 23}, 501, 352, {499, 1000, true}},
+        {{3.0, 0, 23}, 1203, 846, {-203, 1000, false}},
+    };
+    for (const Case& c : cases) {
+        const auto l = LayoutView(417, 330, 1000, 800, false, c.device);
+        ASSERT_TRUE(l);
+        // The controls keep their logical geometry; only the view's numbers change.
+        EXPECT_EQ(l->viewport, (ControlRect{0, 32, 401, 282}));
+        EXPECT_EQ(l->viewportDeviceWidth, c.viewW) << c.device.ratio;
+        EXPECT_EQ(l->viewportDeviceHeight, c.viewH) << c.device.ratio;
+        EXPECT_EQ(l->hsRange, c.hs) << c.device.ratio;
+        EXPECT_EQ(l->vsRange.max, 800 - c.viewH) << c.device.ratio;
+    }
+}
+
 }  // namespace
 }  // namespace trimlet

@@ -1,0 +1,46 @@
+# xvfb-screen: 3840x2160x24
+# At a desktop scale of 200 % on a 3840 x 2160 screen: the picture is shown at one
+# screen pixel per picture pixel (not as 2 x 2 blocks), and a capture holds the screen
+# at its full 3840 x 2160 pixels.
+source "$(dirname "$0")/lib.sh"
+APP=$1
+export QT_SCALE_FACTOR=2
+
+# Four flat quadrants over a band of one-pixel checks: a picture blown up or filtered
+# cannot match it.
+convert -size 150x95 xc:red xc:lime +append \( -size 150x95 xc:blue xc:yellow +append \) -append \
+    \( -size 300x10 pattern:gray50 \) -append +repage -depth 8 -type TrueColor \
+    "$E2E_TMP/known.png" || fail "no test picture"
+# The same as shown fully selected: every colour XOR-ed with 192,255,255.
+convert -size 150x95 'xc:rgb(63,255,255)' 'xc:rgb(192,0,255)' +append \
+    \( -size 150x95 'xc:rgb(192,255,0)' 'xc:rgb(63,0,255)' +append \) -append \
+    \( -size 300x10 pattern:gray50 +level-colors 'rgb(192,255,255),rgb(63,0,0)' \) -append \
+    +repage -depth 8 -type TrueColor "$E2E_TMP/shown.png" || fail "no expected picture"
+
+clipboard_put_png "$E2E_TMP/known.png"
+spawn "$APP"
+id=$(wait_window '^選択' 15) || fail "no main window"
+wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+sleep 0.5
+
+eval "$(xdotool getwindowgeometry --shell "$id")"
+win_x=$X win_y=$Y
+top=$(picture_top "$id" "63,255,255") || fail "the picture is not on the screen"
+import -window root "$E2E_TMP/screen.png" || fail "no screenshot"
+convert "$E2E_TMP/screen.png" -crop "300x200+$win_x+$((win_y + top))" +repage -depth 8 \
+    -type TrueColor "$E2E_TMP/part.png"
+diff=$(compare -metric AE "$E2E_TMP/shown.png" "$E2E_TMP/part.png" null: 2>&1)
+[ "$diff" = "0" ] || fail "the picture on the screen differs from 1:1 in $diff pixels"
+# Right of and below the picture the grey viewport begins at once.
+for at in "$((win_x + 300)),$((win_y + top + 5))" "$((win_x + 5)),$((win_y + top + 200))"; do
+    px=$(convert "$E2E_TMP/screen.png" -crop "1x1+${at%,*}+${at#*,}" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}')
+    [ "$px" = "#808080" ] || fail "at $at the screen shows $px, not the grey viewport"
+done
+
+# The capture button is at 200..273 (logical) in the strip 16 (logical) above the
+# picture: 472, top - 32 in device pixels.
+xdotool mousemove --window "$id" 472 $((top - 32)) click 1
+wait_caption "$id" "選択(1,1)-(3840,2160) W=3840 H=2160" 20
+xclip -selection clipboard -t image/png -o > "$E2E_TMP/capture.png" || fail "no picture on the clipboard"
+[ "$(identify -format '%wx%h' "$E2E_TMP/capture.png")" = "3840x2160" ] || fail "capture is not 3840 x 2160"
+echo "HiDPI e2e passed"

@@ -1,0 +1,153 @@
+# The main window under a real window manager ($WM: openbox, xfwm4 or fluxbox),
+# sourced by test_wm_*.sh after lib.sh: maximising fills the work area; a maximised
+# close stores the normal rectangle and the maximised state, and restoring after the
+# next start gives exactly that rectangle; a minimised close stores the normal
+# rectangle and the normal state; five start/close cycles never drift; dragging the
+# borders stops at 360 x 240 and at the screen. Outer rectangles are read as the
+# client's plus _NET_FRAME_EXTENTS.
+
+command -v "$WM" > /dev/null || { echo "SKIP: $WM is not installed"; exit 77; }
+command -v wmctrl > /dev/null || { echo "SKIP: wmctrl is not installed"; exit 77; }
+
+mkdir -p "$E2E_TMP/bin" "$E2E_TMP/home"
+cp "$APP_BUILT" "$E2E_TMP/bin/trimlet" || fail "cannot copy the program"
+APP=$E2E_TMP/bin/trimlet
+INI=$E2E_TMP/bin/trimlet.ini
+export HOME=$E2E_TMP/home XDG_CONFIG_HOME=$E2E_TMP/home/.config NO_AT_BRIDGE=1
+
+case $WM in
+    openbox) spawn openbox --sm-disable ;;
+    xfwm4)
+        # Its settings come over a session bus of our own, ended with the test.
+        command -v dbus-daemon > /dev/null || { echo "SKIP: dbus-daemon is not installed"; exit 77; }
+        read -r DBUS_SESSION_BUS_ADDRESS BUS_PID < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 | paste -s -d' ')
+        export DBUS_SESSION_BUS_ADDRESS
+        E2E_PIDS+=("$BUS_PID")
+        spawn xfwm4 --compositor=off --sm-client-disable ;;
+    fluxbox)
+        mkdir -p "$HOME/.fluxbox"
+        printf 'background: none\n' > "$HOME/.fluxbox/overlay"
+        printf 'session.styleOverlay: %s\nsession.screen0.toolbar.visible: false\n' \
+            "$HOME/.fluxbox/overlay" > "$HOME/.fluxbox/init"
+        spawn fluxbox -rc "$HOME/.fluxbox/init" ;;
+esac
+for _ in $(seq 100); do
+    wmctrl -m > /dev/null 2>&1 && break
+    sleep 0.1
+done
+wmctrl -m > /dev/null 2>&1 || fail "$WM did not start"
+sleep 0.5
+
+# The work area and the screen, from the root window.
+read -r WA_X WA_Y WA_W WA_H < <(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | cut -d' ' -f1-4)
+read -r SCR_W SCR_H < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
+
+# Client rectangle "x y w h" of window $1 on the root window. (xwininfo, not xdotool:
+# xdotool counts a reparented window's offset in its frame twice.)
+client() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        /^ *Width:/ {w = $NF} /^ *Height:/ {h = $NF} END {print x, y, w, h}'
+}
+
+# Outer rectangle "x y w h" of client window $1: the client plus _NET_FRAME_EXTENTS.
+outer() {
+    local l r t b x y w h
+    read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    read -r x y w h < <(client "$1")
+    echo "$((x - ${l:-0})) $((y - ${t:-0})) $((w + ${l:-0} + ${r:-0})) $((h + ${t:-0} + ${b:-0}))"
+}
+
+# Waits up to 5 s for the outer rectangle of $1 to be $2.
+outer_is() {
+    local got=""
+    for _ in $(seq 50); do
+        got=$(outer "$1")
+        [ "$got" = "$2" ] && return 0
+        sleep 0.1
+    done
+    fail "$3: outer rectangle '$got', expected '$2'"
+}
+
+state_has() {
+    xprop -id "$1" _NET_WM_STATE | grep -q "$2"
+}
+
+APP_PID=""
+start_app() {
+    "$APP" > /dev/null 2>&1 &
+    APP_PID=$!
+    E2E_PIDS+=("$APP_PID")
+    ID=$(wait_window '^選択' 15) || fail "no main window"
+    sleep 0.5
+}
+
+close_app() {
+    wmctrl -i -c "$ID"
+    # The window goes at once; the process then serves its clipboard picture until
+    # another program takes the clipboard.
+    for _ in $(seq 100); do
+        [ -z "$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null)" ] && break
+        sleep 0.1
+    done
+    printf 'taken' | xclip -selection clipboard -i
+    for _ in $(seq 100); do
+        kill -0 "$APP_PID" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    fail "the program did not end on close"
+}
+
+ini() { grep -i "^$1=" "$INI" | cut -d= -f2-; }
+stored_is() {
+    local got
+    got="$(ini Left)|$(ini Top)|$(ini Width)|$(ini Height)|$(ini WindowState)"
+    [ "$got" = "$1" ] || fail "$2: stored '$got', expected '$1'"
+}
+
+# The normal rectangle: 600 x 450 at 200, 150 (outside, pixels; 15 twips each).
+NORMAL="200 150 600 450"
+NORMAL_INI=" 3000| 2250| 9000| 6750"
+printf '[Window]\nLeft= 3000\nTop= 2250\nWidth= 9000\nHeight= 6750\nWindowState= 0\n' > "$INI"
+
+start_app
+outer_is "$ID" "$NORMAL" "start in the normal state"
+
+# Maximised: exactly the work area.
+wmctrl -i -r "$ID" -b add,maximized_vert,maximized_horz
+outer_is "$ID" "$WA_X $WA_Y $WA_W $WA_H" "maximised"
+close_app
+stored_is "$NORMAL_INI| 2" "maximised close"
+
+# It starts maximised; restored, it has the normal rectangle.
+start_app
+outer_is "$ID" "$WA_X $WA_Y $WA_W $WA_H" "maximised start"
+state_has "$ID" _NET_WM_STATE_MAXIMIZED_VERT || fail "not maximised at start"
+wmctrl -i -r "$ID" -b remove,maximized_vert,maximized_horz
+outer_is "$ID" "$NORMAL" "restored after a maximised start"
+
+# Minimised close: the normal rectangle, stored as normal.
+xdotool windowminimize "$ID"
+for _ in $(seq 50); do state_has "$ID" _NET_WM_STATE_HIDDEN && break; sleep 0.1; done
+close_app
+stored_is "$NORMAL_INI|0" "minimised close"  # written as "0", not " 0"
+
+# Five start/close cycles: no drift.
+for i in 1 2 3 4 5; do
+    start_app
+    outer_is "$ID" "$NORMAL" "cycle $i"
+    close_app
+    stored_is "$NORMAL_INI| 0" "cycle $i"
+done
+
+# Border drags are bounded: at least 360 x 240 outside, at most the screen.
+start_app
+xdotool windowsize "$ID" 100 100
+outer_is "$ID" "200 150 360 240" "dragged small"
+xdotool windowmove "$ID" 0 0
+sleep 0.3
+xdotool windowsize "$ID" $((SCR_W + 500)) $((SCR_H + 500))
+sleep 1
+read -r _ _ W H < <(outer "$ID")
+[ "$W" -le "$SCR_W" ] && [ "$H" -le "$SCR_H" ] || fail "dragged large: outer $W x $H beyond the screen $SCR_W x $SCR_H"
+close_app
+echo "$WM e2e passed"
