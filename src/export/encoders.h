@@ -69,7 +69,14 @@ struct PngOptions {
 
 // Lossless: 8 bits per channel RGB (24 bits per pixel), no alpha, no palette,
 // not interlaced, 96 dots per inch.
+// From about a million pixels on, the upper and the lower half are encoded at once (the
+// lower on a second thread, joined before returning) and their zlib streams joined into
+// one; should the join ever fail, the picture is encoded again in one pass.
 ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& options = {});
+// The two-band encoding on its own, whatever the size (at least two rows): a failure to
+// join is reported instead of falling back. For tests and measurements.
+ExportResult EncodePngInTwoBands(const QImage& block, QIODevice& out,
+                                 const PngOptions& options = {});
 
 // Writes block to path in the given format through an AtomicFile: the file appears
 // only complete; on any failure (a full disk included) the target is left as it was,
