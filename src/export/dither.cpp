@@ -267,15 +267,17 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
             dst[x] = static_cast<std::uint8_t>(index);
             const PaletteColor& c = palette[static_cast<std::size_t>(index)];
             const int chosen[3] = {c.r, c.g, c.b};
+            const int err[3] = {(v[0] - chosen[0]) * scale / 256, (v[1] - chosen[1]) * scale / 256,
+                                (v[2] - chosen[2]) * scale / 256};
+            if ((err[0] | err[1] | err[2]) == 0) continue;  // most pixels of flat areas
             int* ahead = e + 3 * step;
             int* below = next + (x + 1) * 3;
             for (int k = 0; k < 3; ++k) {
-                const int err = (v[k] - chosen[k]) * scale / 256;
                 // 7, 3, 5 and 1 sixteenths, each truncated toward zero.
-                ahead[k] += err * 7 / 16;
-                below[k - 3 * step] += err * 3 / 16;
-                below[k] += err * 5 / 16;
-                below[k + 3 * step] += err / 16;
+                ahead[k] += err[k] * 7 / 16;
+                below[k - 3 * step] += err[k] * 3 / 16;
+                below[k] += err[k] * 5 / 16;
+                below[k + 3 * step] += err[k] / 16;
             }
         }
         std::swap(current, next);

@@ -284,7 +284,7 @@ ExportResult ChoosePalette(const QImage& block, const GifOptions& options,
         if (histogram)
             RefinePalette(*histogram, colours);
         else
-            RefinePalette(block, source.step, colours);
+            RefinePalette(block, source.step * 2, colours);  // a sparser sample is enough
     }
     return ExportResult::Ok();
 }
