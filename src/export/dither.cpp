@@ -128,8 +128,15 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
 
 std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
                                                         std::size_t maxColours) {
-    std::unordered_map<std::uint32_t, std::uint32_t> counts;
-    counts.reserve(std::min<std::size_t>(maxColours, 1 << 16) * 2);
+    // Open addressing in a table at most half full: one probe for most pixels, and no
+    // allocation per colour.
+    std::size_t size = 1024;
+    while (size < maxColours * 2) size *= 2;
+    constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // not a colour: those have no alpha bits
+    std::vector<std::uint32_t> keys(size, kEmpty);
+    std::vector<std::uint32_t> counts(size, 0);
+    const std::size_t mask = size - 1;
+    std::size_t used = 0;
     const int width = block.width();
     for (int y = 0; y < block.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
@@ -137,14 +144,20 @@ std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
             const std::uint32_t rgb = src[x] & 0x00FFFFFFu;
             int run = 1;  // runs of one colour are common
             while (x + run < width && (src[x + run] & 0x00FFFFFFu) == rgb) ++run;
-            counts[rgb] += static_cast<std::uint32_t>(run);
-            if (counts.size() > maxColours) return std::nullopt;
             x += run;
+            std::size_t i = (rgb * 2654435761u) & mask;
+            while (keys[i] != rgb && keys[i] != kEmpty) i = (i + 1) & mask;
+            if (keys[i] == kEmpty) {
+                if (++used > maxColours) return std::nullopt;
+                keys[i] = rgb;
+            }
+            counts[i] += static_cast<std::uint32_t>(run);
         }
     }
     std::vector<ColourCount> out;
-    out.reserve(counts.size());
-    for (const auto& [rgb, n] : counts) out.push_back({rgb, n});
+    out.reserve(used);
+    for (std::size_t i = 0; i < size; ++i)
+        if (keys[i] != kEmpty) out.push_back({keys[i], counts[i]});
     return out;
 }
 
