@@ -253,8 +253,19 @@ void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteCo
 
 void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
                      std::uint8_t* out) {
+    const int width = block.width();
+    DitherToPalette(block, palette, level, [&](int y, const std::uint8_t* row) {
+        std::copy(row, row + width, out + static_cast<std::size_t>(y) * width);
+        return true;
+    });
+}
+
+bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
+                     const std::function<bool(int y, const std::uint8_t* row)>& rowDone) {
     const int width = block.width(), height = block.height();
-    if (width < 1 || height < 1 || palette.empty()) return;
+    if (width < 1 || height < 1 || palette.empty()) return true;
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
+    std::uint8_t* const dst = indices.data();
     NearestColor nearest(palette);
     // Errors for the row being mapped and the next one, with a spare column on either
     // side so the edges need no tests.
@@ -265,7 +276,6 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
     int* next = errorsB.data();
     for (int y = 0; y < height; ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
-        std::uint8_t* dst = out + static_cast<std::size_t>(y) * width;
         const bool leftToRight = (y % 2) == 0;
         const int step = leftToRight ? 1 : -1;
         int x = leftToRight ? 0 : width - 1;
@@ -294,7 +304,9 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
             }
         }
         std::swap(current, next);
+        if (!rowDone(y, dst)) return false;
     }
+    return true;
 }
 
 }  // namespace trimlet
