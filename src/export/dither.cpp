@@ -128,8 +128,15 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
 
 std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
                                                         std::size_t maxColours) {
-    std::unordered_map<std::uint32_t, std::uint32_t> counts;
-    counts.reserve(std::min<std::size_t>(maxColours, 1 << 16) * 2);
+    // Open addressing in a table at most half full: one probe for most pixels, and no
+    // allocation per colour.
+    std::size_t size = 1024;
+    while (size < maxColours * 2) size *= 2;
+    constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // not a colour: those have no alpha bits
+    std::vector<std::uint32_t> keys(size, kEmpty);
+    std::vector<std::uint32_t> counts(size, 0);
+    const std::size_t mask = size - 1;
+    std::size_t used = 0;
     const int width = block.width();
     for (int y = 0; y < block.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
@@ -137,14 +144,20 @@ std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
             const std::uint32_t rgb = src[x] & 0x00FFFFFFu;
             int run = 1;  // runs of one colour are common
             while (x + run < width && (src[x + run] & 0x00FFFFFFu) == rgb) ++run;
-            counts[rgb] += static_cast<std::uint32_t>(run);
-            if (counts.size() > maxColours) return std::nullopt;
             x += run;
+            std::size_t i = (rgb * 2654435761u) & mask;
+            while (keys[i] != rgb && keys[i] != kEmpty) i = (i + 1) & mask;
+            if (keys[i] == kEmpty) {
+                if (++used > maxColours) return std::nullopt;
+                keys[i] = rgb;
+            }
+            counts[i] += static_cast<std::uint32_t>(run);
         }
     }
     std::vector<ColourCount> out;
-    out.reserve(counts.size());
-    for (const auto& [rgb, n] : counts) out.push_back({rgb, n});
+    out.reserve(used);
+    for (std::size_t i = 0; i < size; ++i)
+        if (keys[i] != kEmpty) out.push_back({keys[i], counts[i]});
     return out;
 }
 
@@ -240,8 +253,19 @@ void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteCo
 
 void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
                      std::uint8_t* out) {
+    const int width = block.width();
+    DitherToPalette(block, palette, level, [&](int y, const std::uint8_t* row) {
+        std::copy(row, row + width, out + static_cast<std::size_t>(y) * width);
+        return true;
+    });
+}
+
+bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
+                     const std::function<bool(int y, const std::uint8_t* row)>& rowDone) {
     const int width = block.width(), height = block.height();
-    if (width < 1 || height < 1 || palette.empty()) return;
+    if (width < 1 || height < 1 || palette.empty()) return true;
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
+    std::uint8_t* const dst = indices.data();
     NearestColor nearest(palette);
     // Errors for the row being mapped and the next one, with a spare column on either
     // side so the edges need no tests.
@@ -252,7 +276,6 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
     int* next = errorsB.data();
     for (int y = 0; y < height; ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
-        std::uint8_t* dst = out + static_cast<std::size_t>(y) * width;
         const bool leftToRight = (y % 2) == 0;
         const int step = leftToRight ? 1 : -1;
         int x = leftToRight ? 0 : width - 1;
@@ -267,19 +290,23 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
             dst[x] = static_cast<std::uint8_t>(index);
             const PaletteColor& c = palette[static_cast<std::size_t>(index)];
             const int chosen[3] = {c.r, c.g, c.b};
+            const int err[3] = {(v[0] - chosen[0]) * scale / 256, (v[1] - chosen[1]) * scale / 256,
+                                (v[2] - chosen[2]) * scale / 256};
+            if ((err[0] | err[1] | err[2]) == 0) continue;  // most pixels of flat areas
             int* ahead = e + 3 * step;
             int* below = next + (x + 1) * 3;
             for (int k = 0; k < 3; ++k) {
-                const int err = (v[k] - chosen[k]) * scale / 256;
                 // 7, 3, 5 and 1 sixteenths, each truncated toward zero.
-                ahead[k] += err * 7 / 16;
-                below[k - 3 * step] += err * 3 / 16;
-                below[k] += err * 5 / 16;
-                below[k + 3 * step] += err / 16;
+                ahead[k] += err[k] * 7 / 16;
+                below[k - 3 * step] += err[k] * 3 / 16;
+                below[k] += err[k] * 5 / 16;
+                below[k + 3 * step] += err[k] / 16;
             }
         }
         std::swap(current, next);
+        if (!rowDone(y, dst)) return false;
     }
+    return true;
 }
 
 }  // namespace trimlet

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -86,5 +87,10 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
 // 256 entries.
 void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
                      std::uint8_t* out);
+// The same, handing each row to rowDone as soon as it is mapped (row y, width indices),
+// so the caller need not hold the whole picture's indices; stops when rowDone returns
+// false, and returns whether every row was taken.
+bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
+                     const std::function<bool(int y, const std::uint8_t* row)>& rowDone);
 
 }  // namespace trimlet

@@ -511,7 +511,7 @@ static ExportResult ChoosePalette(const QImage& block, const GifOptions& options
         if (histogram)
             RefinePalette(*histogram, colours);
         else
-            RefinePalette(block, source.step, colours);
+            RefinePalette(block, source.step * 2, colours);  // a sparser sample is enough
     }
     return ExportResult::Ok();
 }
@@ -528,12 +528,6 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     } else if (ExportResult r = ChoosePalette(block, options, colours); !r) {
         return r;
     }
-
-    // The mapping with error diffusion is ours rather than libimagequant's: an exact
-    // nearest-colour search that is several times faster on large pictures.
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::vector<GifPixelType> indices(pixels);
-    DitherToPalette(block, colours, options.dithering, indices.data());
 
     // A GIF colour table has a power-of-two size of at least 2; unused entries stay black.
     const int tableBits = GifBitSize(std::max(2, static_cast<int>(colours.size())));
@@ -558,11 +552,14 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
         return ExportResult::Failure(GifErrorText(gif->Error));
     if (EGifPutImageDesc(gif.get(), 0, 0, width, height, false, nullptr) != GIF_OK)
         return ExportResult::Failure(GifErrorText(gif->Error));
-    for (int y = 0; y < height; ++y) {
-        GifPixelType* line = indices.data() + static_cast<std::size_t>(y) * width;
-        if (EGifPutLine(gif.get(), line, width) != GIF_OK)
-            return ExportResult::Failure(GifErrorText(gif->Error));
-    }
+    // The mapping with error diffusion is ours rather than libimagequant's: an exact
+    // nearest-colour search that is several times faster on large pictures. Each row
+    // goes to the LZW coder as soon as it is mapped, so no picture of indices is held.
+    const bool allRows =
+        DitherToPalette(block, colours, options.dithering, [&](int, const std::uint8_t* row) {
+            return EGifPutLine(gif.get(), const_cast<GifPixelType*>(row), width) == GIF_OK;
+        });
+    if (!allRows) return ExportResult::Failure(GifErrorText(gif->Error));
     // Closing writes the trailer; the handle is gone whatever it returns.
     if (EGifCloseFile(gif.release(), &error) != GIF_OK)
         return ExportResult::Failure(GifErrorText(error));
