@@ -12,8 +12,8 @@ class ScreenGrabber;
 // The stand-in for a Print Screen key press: a picture of the whole screen goes onto
 // the clipboard, then pending window events run once. A screen that cannot be read
 // leaves the clipboard as it was and gives false.
-bool SendPrintScreen(ScreenGrabber& grabber, Clipboard& clipboard,
-                     const std::function<void()>& processEvents);
+[[nodiscard]] bool SendPrintScreen(ScreenGrabber& grabber, Clipboard& clipboard,
+                                   const std::function<void()>& processEvents);
 
 // The picture the view is filled from. When the clipboard holds no picture, Print
 // Screen is pressed once (sendPrintScreen) and the clipboard is read again; a second

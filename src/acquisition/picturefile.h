@@ -15,6 +15,6 @@ class Clipboard;
 
 // Loads a file's picture and puts it on the clipboard. False, with the clipboard
 // untouched, when the file cannot be loaded.
-bool PutFileOnClipboard(const QString& path, Clipboard& clipboard);
+[[nodiscard]] bool PutFileOnClipboard(const QString& path, Clipboard& clipboard);
 
 }  // namespace trimlet

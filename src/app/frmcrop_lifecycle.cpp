@@ -94,8 +94,9 @@ void frmCrop::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     sizeBound_.RemoveSizeHook(this);
-    placement_.SaveWindowPlacement(placementWindow_, SettingsPath());
-    // A failed write is not reported; the window closes in any case.
+    // A failed write is not reported (the program has no messages, and the close is never
+    // cancelled); the previous settings file stays intact in that case.
+    (void)placement_.SaveWindowPlacement(placementWindow_, SettingsPath());
     (void)WriteIniValue(QStringLiteral("Wait"), QStringLiteral("Capture"),
                         QString::fromStdString(TrimmedNumberText(captureWait_)), SettingsPath());
 }

@@ -27,7 +27,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file and opens this device on it. False (with error()) when it cannot be made.
+    // Creates the temporary file and opens this device on it. False (with error()) when it cannot
+    // be made.
     [[nodiscard]] bool create();
     // Publishes the written bytes under the target's name. False when anything on the way
     // failed; the target is then untouched.
@@ -44,9 +45,9 @@ protected:
     qint64 writeData(const char* data, qint64 size) override;
 
 private:
-    bool fail(const char* what, int err);
-    bool flushBuffer();
-    bool writeRaw(const char* data, std::size_t size);
+    [[nodiscard]] bool fail(const char* what, int err);
+    [[nodiscard]] bool flushBuffer();
+    [[nodiscard]] bool writeRaw(const char* data, std::size_t size);
     void discard();
 
     QString target_;

@@ -254,7 +254,8 @@ void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteCo
 void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
                      std::uint8_t* out) {
     const int width = block.width();
-    DitherToPalette(block, palette, level, [&](int y, const std::uint8_t* row) {
+    // The row sink never refuses a row, so the dithering cannot stop early.
+    (void)DitherToPalette(block, palette, level, [&](int y, const std::uint8_t* row) {
         std::copy(row, row + width, out + static_cast<std::size_t>(y) * width);
         return true;
     });

@@ -90,7 +90,7 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
 // The same, handing each row to rowDone as soon as it is mapped (row y, width indices),
 // so the caller need not hold the whole picture's indices; stops when rowDone returns
 // false, and returns whether every row was taken.
-bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
+[[nodiscard]] bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
                      const std::function<bool(int y, const std::uint8_t* row)>& rowDone);
 
 }  // namespace trimlet

@@ -69,7 +69,7 @@ private:
 // Puts exactly the pixels a save would write on the clipboard, as a picture of its
 // own (not a view of picture), and plays the information sound; the error sound and
 // false when there is nothing to copy or the clipboard refuses it.
-bool CopySelection(const Selection& selection, const QImage& picture, Clipboard& clipboard,
-                   SoundPlayer& sound);
+[[nodiscard]] bool CopySelection(const Selection& selection, const QImage& picture,
+                                 Clipboard& clipboard, SoundPlayer& sound);
 
 }  // namespace trimlet

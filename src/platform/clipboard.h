@@ -16,7 +16,7 @@ public:
     // read within the picture limits.
     virtual std::optional<QImage> readImage() = 0;
     // Puts a picture on the clipboard, where other programs can paste it.
-    virtual bool writeImage(const QImage& image) = 0;
+    [[nodiscard]] virtual bool writeImage(const QImage& image) = 0;
     // Calls `changed` whenever the window system tells of a new clipboard content (on
     // Wayland: also when a window of ours gains the focus and is handed the current
     // one); an empty function stops the calls.
@@ -35,7 +35,7 @@ public:
     explicit QtClipboard(bool handToWlCopy);
     ~QtClipboard() override;
     std::optional<QImage> readImage() override;
-    bool writeImage(const QImage& image) override;
+    [[nodiscard]] bool writeImage(const QImage& image) override;
     void watchChanges(std::function<void()> changed) override;
 
 private:

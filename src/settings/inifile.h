@@ -28,8 +28,8 @@ inline constexpr qint64 kIniFileMaxBytes = 16 * 1024 * 1024;
 // key as needed: a new key goes at the end of its section, a new section at the end of
 // the file. The file is replaced as a whole or not at all, so a failed write leaves the
 // previous file intact. False when nothing could be written.
-bool WriteIniValue(const QString& section, const QString& key, const QString& value,
-                   const QString& path);
+[[nodiscard]] bool WriteIniValue(const QString& section, const QString& key, const QString& value,
+                                 const QString& path);
 
 // Where the settings file lies: "trimlet.ini" in the executable's folder when that
 // folder can be written, so a portable copy keeps its settings beside it; otherwise, and

@@ -91,25 +91,32 @@ void WindowPlacement::LoadWindowPlacement(PlacementWindow& window, const QString
                RoundClampInt32(window.width()), RoundClampInt32(window.height())};
 }
 
-void WindowPlacement::SaveWindowPlacement(const PlacementWindow& window,
+bool WindowPlacement::SaveWindowPlacement(const PlacementWindow& window,
                                           const QString& path) const {
     const bool normal = window.state() == WindowShowState::Normal;
+    bool ok = true;
     if (window.positionKnown()) {
-        WriteIniValue(kSection, QStringLiteral("Left"),
-                      normal ? NumberText(window.left()) : NumberText(double(normal_.left)), path);
-        WriteIniValue(kSection, QStringLiteral("Top"),
-                      normal ? NumberText(window.top()) : NumberText(double(normal_.top)), path);
+        ok &= WriteIniValue(kSection, QStringLiteral("Left"),
+                            normal ? NumberText(window.left()) : NumberText(double(normal_.left)),
+                            path);
+        ok &= WriteIniValue(kSection, QStringLiteral("Top"),
+                            normal ? NumberText(window.top()) : NumberText(double(normal_.top)),
+                            path);
     }
-    WriteIniValue(kSection, QStringLiteral("Width"),
-                  normal ? NumberText(window.width()) : NumberText(double(normal_.width)), path);
-    WriteIniValue(kSection, QStringLiteral("Height"),
-                  normal ? NumberText(window.height()) : NumberText(double(normal_.height)), path);
+    ok &= WriteIniValue(kSection, QStringLiteral("Width"),
+                        normal ? NumberText(window.width()) : NumberText(double(normal_.width)),
+                        path);
+    ok &= WriteIniValue(kSection, QStringLiteral("Height"),
+                        normal ? NumberText(window.height()) : NumberText(double(normal_.height)),
+                        path);
     // A minimised window comes back normal: the program never starts minimised by itself.
     const WindowShowState state = window.state();
-    WriteIniValue(kSection, QStringLiteral("WindowState"),
-                  state == WindowShowState::Minimised ? QStringLiteral("0")
-                                                      : NumberText(double(static_cast<int>(state))),
-                  path);
+    ok &= WriteIniValue(kSection, QStringLiteral("WindowState"),
+                        state == WindowShowState::Minimised
+                            ? QStringLiteral("0")
+                            : NumberText(double(static_cast<int>(state))),
+                        path);
+    return ok;
 }
 
 void WindowPlacement::RememberNormalPlacement(const PlacementWindow& window) {

@@ -62,7 +62,9 @@ public:
     // Writes the rectangle (the remembered one unless the window is normal) and the
     // state, a minimised window as normal. Without a known position only the size and
     // the state are written; the stored Left and Top stay as they are.
-    void SaveWindowPlacement(const PlacementWindow& window, const QString& path) const;
+    // False when any value could not be written.
+    [[nodiscard]] bool SaveWindowPlacement(const PlacementWindow& window,
+                                           const QString& path) const;
     // Runs on every resize: remembers the rectangle while the window is normal.
     void RememberNormalPlacement(const PlacementWindow& window);
 

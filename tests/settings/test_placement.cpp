@@ -56,7 +56,7 @@ TEST_F(PlacementTest, FirstStartAppliesTheDefaultsInOrder) {
     EXPECT_EQ(QRectF(w.l, w.t, w.w, w.h), QRectF(0, 0, 6375, 5460));
     EXPECT_EQ(w.s, WindowShowState::Normal);
     EXPECT_EQ(p.normal(), (NormalPlacement{0, 0, 6375, 5460}));
-    p.SaveWindowPlacement(w, path());
+    EXPECT_TRUE(p.SaveWindowPlacement(w, path()));
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\n"
                                      "WindowState= 0\n"));
 }
@@ -67,7 +67,7 @@ TEST_F(PlacementTest, NormalCloseIsRestoredAsStored) {
     load(p, w);
     w.place(1500, 1200, 7000, 6000);
     p.RememberNormalPlacement(w);
-    p.SaveWindowPlacement(w, path());
+    EXPECT_TRUE(p.SaveWindowPlacement(w, path()));
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 1500\nTop= 1200\nWidth= 7000\n"
                                      "Height= 6000\nWindowState= 0\n"));
     FakeWindow next;
@@ -89,7 +89,7 @@ TEST_F(PlacementTest, WithoutAKnownPositionTheStoredPositionIsKeptAndTheRestWrit
         w.place(0, 0, 7000, 6000);
         p.RememberNormalPlacement(w);
         w.s = state;
-        p.SaveWindowPlacement(w, path());
+        EXPECT_TRUE(p.SaveWindowPlacement(w, path()));
         EXPECT_EQ(contents(),
                   QByteArray("[Window]\nLeft=1500\nTop=1200\nWidth= 7000\nHeight= 6000\n"
                              "WindowState= ") +
@@ -108,7 +108,7 @@ TEST_F(PlacementTest, MaximisedCloseKeepsTheNormalRectangle) {
     p.RememberNormalPlacement(w);
     w.place(150, 150, 8000, 7000);  // a move alone raises no resize
     w.place(0, 0, 19200, 15360);
-    p.SaveWindowPlacement(w, path());
+    EXPECT_TRUE(p.SaveWindowPlacement(w, path()));
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 3000\nTop= 1500\nWidth= 8000\n"
                                      "Height= 7000\nWindowState= 2\n"));
     FakeWindow next;
@@ -126,7 +126,7 @@ TEST_F(PlacementTest, MinimisedCloseIsStoredAsNormal) {
     w.s = WindowShowState::Minimised;
     w.place(-32000, -32000, 2400, 450);  // where a minimised window may report itself
     p.RememberNormalPlacement(w);
-    p.SaveWindowPlacement(w, path());
+    EXPECT_TRUE(p.SaveWindowPlacement(w, path()));
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 750\nTop= 450\nWidth= 6000\n"
                                      "Height= 4500\nWindowState=0\n"));
     FakeWindow next;
