@@ -33,4 +33,11 @@ namespace trimlet {
 // places where a position is certainly in range and a failure path would be noise.
 [[nodiscard]] std::int32_t RoundClampInt32(double value);
 
+// A wide integer clamped into the signed 32-bit range.
+[[nodiscard]] constexpr std::int32_t ClampToInt32(std::int64_t value) {
+    if (value < INT32_MIN) return INT32_MIN;
+    if (value > INT32_MAX) return INT32_MAX;
+    return static_cast<std::int32_t>(value);
+}
+
 }  // namespace trimlet

@@ -1,16 +1,12 @@
 #include "selection/selection.h"
 
+#include "common/numtext.h"
+
 namespace trimlet {
 namespace {
 
 // The outline thickness of the selection rectangle.
 constexpr std::int64_t kBorder = 1;
-
-std::int32_t Clamp32(std::int64_t v) {
-    if (v < INT32_MIN) return INT32_MIN;
-    if (v > INT32_MAX) return INT32_MAX;
-    return static_cast<std::int32_t>(v);
-}
 
 }  // namespace
 
@@ -24,20 +20,21 @@ std::string Selection::caption() const {
 }
 
 PixelRect Selection::box() const {
-    return {Clamp32(selLeft - kBorder), Clamp32(selTop - kBorder), Clamp32(selDX + 2 * kBorder),
-            Clamp32(selDY + 2 * kBorder)};
+    return {ClampToInt32(selLeft - kBorder), ClampToInt32(selTop - kBorder),
+            ClampToInt32(selDX + 2 * kBorder), ClampToInt32(selDY + 2 * kBorder)};
 }
 
 PixelRect Selection::highlight() const {
     // A filled shape without an outline paints its box less the last column and row.
     const PixelRect b = box();
-    return {b.left, b.top, Clamp32(std::int64_t{b.width} - 1), Clamp32(std::int64_t{b.height} - 1)};
+    return {b.left, b.top, ClampToInt32(std::int64_t{b.width} - 1),
+            ClampToInt32(std::int64_t{b.height} - 1)};
 }
 
 void SelectWholePicture(Selection& sel, std::int32_t imageWidth, std::int32_t imageHeight) {
     sel.anchorX = sel.anchorY = sel.selLeft = sel.selTop = 1;
-    sel.selDX = Clamp32(std::int64_t{imageWidth} - 1);
-    sel.selDY = Clamp32(std::int64_t{imageHeight} - 1);
+    sel.selDX = ClampToInt32(std::int64_t{imageWidth} - 1);
+    sel.selDY = ClampToInt32(std::int64_t{imageHeight} - 1);
 }
 
 }  // namespace trimlet

@@ -15,9 +15,7 @@ namespace {
 
 using Wide = std::int64_t;
 
-std::int32_t Narrow(Wide v) {
-    return static_cast<std::int32_t>(std::clamp<Wide>(v, INT32_MIN, INT32_MAX));
-}
+std::int32_t Narrow(Wide v) { return ClampToInt32(v); }
 
 std::int32_t Round(double v) { return RoundClampInt32(v); }
 
@@ -27,7 +25,7 @@ std::int32_t Round(double v) { return RoundClampInt32(v); }
 // 1, and any other value would push the picture away from the corner).
 void SetScroll(ScrollBarModel& bar, Wide value) {
     if (!bar.enabled()) return;
-    bar.setValue(static_cast<int>(std::clamp<Wide>(value, INT32_MIN, INT32_MAX)));
+    bar.setValue(ClampToInt32(value));
 }
 
 // Keeps a moved corner so that the block [corner, corner + extent] lies inside
