@@ -245,15 +245,18 @@ void frmCrop::Form_Resize() {
 void frmCrop::RememberNormalPlacement() {
     const QScreen* s = screen();
     const QRect frame = frameGeometry();
+    // Either way: some maximise one direction after the other. With some slack: a
+    // window manager may leave its border out of the frame it reports (fluxbox).
+    constexpr int kSlack = 8;
     const bool maybeMaximising = isVisible() && s &&
-                                 frame.width() >= s->availableGeometry().width() &&
-                                 frame.height() >= s->availableGeometry().height();
+                                 (frame.width() >= s->availableGeometry().width() - kSlack ||
+                                  frame.height() >= s->availableGeometry().height() - kSlack);
     if (!maybeMaximising) {
         placement_.RememberNormalPlacement(placementWindow_);
         return;
     }
-    // As large as the work area: a window manager may be maximising the window and say
-    // so only a moment later. Decide then; a maximised window is not remembered.
+    // As wide or as tall as the work area: a window manager may be maximising the window
+    // and say so only a moment later. Decide then; a maximised window is not remembered.
     if (rememberPending_) return;
     rememberPending_ = true;
     QTimer::singleShot(kMaximiseSettleMs, this, [this] {

@@ -107,8 +107,8 @@ public:
     void Form_Resize();
     // Keeps the normal-state rectangle for the settings; the last step of Form_Resize.
     // Some window managers give a window its maximised size before they tell it that it
-    // is maximised; a window as large as the work area is remembered only if it is
-    // still normal a moment later.
+    // is maximised; a window as wide or as tall as the work area is remembered only
+    // if it is still normal a moment later.
     void RememberNormalPlacement();
     // The settings file's path as of now (empty: no settings file).
     QString SettingsPath() const {
