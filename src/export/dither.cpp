@@ -98,12 +98,30 @@ std::optional<std::vector<PaletteColor>> ExactPalette(const QImage& block) {
     return colours;
 }
 
+namespace {
+
+// The colour sums of the pixels each palette entry stands for.
+struct Sum {
+    std::uint64_t r = 0, g = 0, b = 0, n = 0;
+};
+
+// Moves each palette entry that stands for some pixels to their mean colour.
+void MoveToMeans(const std::vector<Sum>& sums, std::span<PaletteColor> palette) {
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const Sum& s = sums[i];
+        if (s.n == 0) continue;
+        const auto mean = [&](std::uint64_t total) {
+            return static_cast<std::uint8_t>((total + s.n / 2) / s.n);
+        };
+        palette[i] = {mean(s.r), mean(s.g), mean(s.b)};
+    }
+}
+
+}  // namespace
+
 void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& palette) {
     if (palette.empty() || step < 1) return;
     NearestColor nearest(palette);
-    struct Sum {
-        std::uint64_t r = 0, g = 0, b = 0, n = 0;
-    };
     std::vector<Sum> sums(palette.size());
     for (int y = 0; y < block.height(); y += step) {
         const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
@@ -116,14 +134,7 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
             ++s.n;
         }
     }
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        const Sum& s = sums[i];
-        if (s.n == 0) continue;
-        const auto mean = [&](std::uint64_t total) {
-            return static_cast<std::uint8_t>((total + s.n / 2) / s.n);
-        };
-        palette[i] = {mean(s.r), mean(s.g), mean(s.b)};
-    }
+    MoveToMeans(sums, palette);
 }
 
 std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
@@ -228,9 +239,6 @@ std::vector<PaletteColor> MergeColours(std::span<const ColourCount> histogram,
 void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteColor>& palette) {
     if (palette.empty()) return;
     NearestColor nearest(palette);
-    struct Sum {
-        std::uint64_t r = 0, g = 0, b = 0, n = 0;
-    };
     std::vector<Sum> sums(palette.size());
     for (const ColourCount& c : histogram) {
         const int r = static_cast<int>(c.rgb >> 16), g = static_cast<int>((c.rgb >> 8) & 0xFF),
@@ -241,14 +249,7 @@ void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteCo
         s.b += std::uint64_t{c.count} * static_cast<std::uint64_t>(b);
         s.n += c.count;
     }
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        const Sum& s = sums[i];
-        if (s.n == 0) continue;
-        const auto mean = [&](std::uint64_t total) {
-            return static_cast<std::uint8_t>((total + s.n / 2) / s.n);
-        };
-        palette[i] = {mean(s.r), mean(s.g), mean(s.b)};
-    }
+    MoveToMeans(sums, palette);
 }
 
 void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,

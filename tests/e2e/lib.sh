@@ -25,6 +25,23 @@ own_copy() {
     INI=$E2E_TMP/bin/trimlet.ini
 }
 
+# After the main window of process $1 was closed: waits for the window to go, takes the
+# clipboard (the process serves its picture until another program takes it) and waits
+# up to 10 s for the process to end. Returns 1 when it does not.
+release_and_wait_exit() {
+    local pid=$1
+    for _ in $(seq 100); do
+        [ -z "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null)" ] && break
+        sleep 0.1
+    done
+    printf 'taken' | xclip -selection clipboard -i
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 fail() {
     echo "FAIL: $*" >&2
     exit 1

@@ -23,16 +23,7 @@ quit_by_menu() {
     xdotool key Up
     sleep 0.2
     xdotool key Return
-    for _ in $(seq 100); do
-        [ -z "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null)" ] && break
-        sleep 0.1
-    done
-    printf 'taken' | xclip -selection clipboard -i
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    fail "the program did not end after 終了"
+    release_and_wait_exit "$pid" || fail "the program did not end after 終了"
 }
 
 geometry_is() {

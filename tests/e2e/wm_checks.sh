@@ -85,16 +85,7 @@ close_app() {
     wmctrl -i -c "$ID"
     # The window goes at once; the process then serves its clipboard picture until
     # another program takes the clipboard.
-    for _ in $(seq 100); do
-        [ -z "$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null)" ] && break
-        sleep 0.1
-    done
-    printf 'taken' | xclip -selection clipboard -i
-    for _ in $(seq 100); do
-        kill -0 "$APP_PID" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    fail "the program did not end on close"
+    release_and_wait_exit "$APP_PID" || fail "the program did not end on close"
 }
 
 ini() { grep -i "^$1=" "$INI" | cut -d= -f2-; }
