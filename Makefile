@@ -51,7 +51,10 @@ run: build
 # UndefinedBehaviorSanitizer, leak detection) runs the unit tests and each fuzz target
 # for FUZZ_SECONDS.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE wayland
+	# The desktop portal sometimes hangs for 20 s at its start in the headless session
+	# (waiting on its own services, not on this program): a Wayland case gets one retry.
+	cd $(BUILD) && ctest --output-on-failure -L wayland --repeat until-pass:2
 	$(MAKE) fuzz
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L unit
 	cd $(ASAN_BUILD) && ctest --output-on-failure -L fuzz

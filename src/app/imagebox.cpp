@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "app/layoutview.h"
+#include "export/savesequence.h"
 
 namespace trimlet {
 namespace {
@@ -131,7 +132,8 @@ void ImageBox::paintEvent(QPaintEvent* event) {
     const QRect shown = QRect(imagePos_, picture_.size()) & view;
     const QRect block =
         highlightShown_ ? ToQRect(highlight_).translated(imagePos_) & shown : QRect();
-    const QColor grey(128, 128, 128);
+    // The same grey a cut-out shows where it reaches outside the picture.
+    const QColor grey = QColor::fromRgb(kOutsideGrey);
     // Each rectangle of the exposed region on its own: a drag exposes two thin strips
     // far apart, and their bounding box may be most of the view.
     for (const QRect& r : event->region()) {

@@ -95,20 +95,18 @@ bool WindowPlacement::SaveWindowPlacement(const PlacementWindow& window,
                                           const QString& path) const {
     const bool normal = window.state() == WindowShowState::Normal;
     bool ok = true;
+    // A normal window's own value (single precision, as the window holds it), else the
+    // remembered normal rectangle's.
+    const auto put = [&](const char* key, float current, std::int32_t remembered) {
+        ok &= WriteIniValue(kSection, QString::fromLatin1(key),
+                            normal ? NumberText(current) : NumberText(double(remembered)), path);
+    };
     if (window.positionKnown()) {
-        ok &= WriteIniValue(kSection, QStringLiteral("Left"),
-                            normal ? NumberText(window.left()) : NumberText(double(normal_.left)),
-                            path);
-        ok &= WriteIniValue(kSection, QStringLiteral("Top"),
-                            normal ? NumberText(window.top()) : NumberText(double(normal_.top)),
-                            path);
+        put("Left", window.left(), normal_.left);
+        put("Top", window.top(), normal_.top);
     }
-    ok &= WriteIniValue(kSection, QStringLiteral("Width"),
-                        normal ? NumberText(window.width()) : NumberText(double(normal_.width)),
-                        path);
-    ok &= WriteIniValue(kSection, QStringLiteral("Height"),
-                        normal ? NumberText(window.height()) : NumberText(double(normal_.height)),
-                        path);
+    put("Width", window.width(), normal_.width);
+    put("Height", window.height(), normal_.height);
     // A minimised window comes back normal: the program never starts minimised by itself.
     const WindowShowState state = window.state();
     ok &= WriteIniValue(kSection, QStringLiteral("WindowState"),

@@ -42,6 +42,15 @@ release_and_wait_exit() {
     return 1
 }
 
+# A left-button drag in window $1 from $2,$3 to $4,$5 (window coordinates).
+left_drag() {
+    xdotool mousemove --window "$1" "$2" "$3" mousedown 1
+    sleep 0.2
+    xdotool mousemove --window "$1" "$4" "$5"
+    sleep 0.2
+    xdotool mouseup 1
+}
+
 fail() {
     echo "FAIL: $*" >&2
     exit 1

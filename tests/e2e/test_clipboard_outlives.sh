@@ -71,11 +71,7 @@ name=$(xdotool getwindowname "$id")
 [[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)- ]] || fail "a click gave '$name'"
 pic_x=$(( 60 - BASH_REMATCH[1] ))
 pic_y=$(( menu_h + 92 - BASH_REMATCH[2] ))
-xdotool mousemove --window "$id" $(( pic_x + 50 )) $(( pic_y + 40 )) mousedown 1
-sleep 0.2
-xdotool mousemove --window "$id" $(( pic_x + 150 )) $(( pic_y + 140 ))
-sleep 0.2
-xdotool mouseup 1
+left_drag "$id" $(( pic_x + 50 )) $(( pic_y + 40 )) $(( pic_x + 150 )) $(( pic_y + 140 ))
 wait_caption "$id" "選択(50,40)-(150,140) W=101 H=101"
 xdotool windowfocus --sync "$id" 2>/dev/null || true
 xdotool key ctrl+c

@@ -41,11 +41,7 @@ pic_x=$(( 60 - BASH_REMATCH[1] ))
 pic_y=$(( pic_y + 60 - BASH_REMATCH[2] ))
 
 # A left drag from picture point 50,40 to 150,140.
-xdotool mousemove --window "$id" $(( pic_x + 50 )) $(( pic_y + 40 )) mousedown 1
-sleep 0.2
-xdotool mousemove --window "$id" $(( pic_x + 150 )) $(( pic_y + 140 ))
-sleep 0.2
-xdotool mouseup 1
+left_drag "$id" $(( pic_x + 50 )) $(( pic_y + 40 )) $(( pic_x + 150 )) $(( pic_y + 140 ))
 wait_caption "$id" "選択(50,40)-(150,140) W=101 H=101"
 
 # A drag that ends outside the window, right of it: the picture keeps receiving the

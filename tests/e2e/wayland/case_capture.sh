@@ -3,12 +3,7 @@
 # it (none of the program's window in it), reach the view and the clipboard, and leave no
 # screenshot file behind.
 [ -e /tmp/out.png ] && skip "a stale /tmp/out.png (the wlr portal's screenshot file) is in the way"
-printf '[Wait]\nCapture=500\n' >"$TOP/trimlet.ini"
-solid first.png 300 200 red
-clipboard_put_png first.png
-QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
-wait_title "選択(1,1)-(300,200) W=300 H=200"
-find_picture "63,255,255"
+start_for_capture
 portal_running && fail "the portal was running before the capture"
 touch "$TOP/before-capture"
 

@@ -2,12 +2,7 @@
 # needs: no-portal
 # No portal on the desktop at all: 画面ｷｬﾌﾟﾁｬ falls back to the compositor's own screen
 # grab (grim on this wlroots compositor) and still gives the screen without the window.
-printf '[Wait]\nCapture=500\n' >"$TOP/trimlet.ini"
-solid first.png 300 200 red
-clipboard_put_png first.png
-QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
-wait_title "選択(1,1)-(300,200) W=300 H=200"
-find_picture "63,255,255"
+start_for_capture
 press_capture
 wait_title "選択(1,1)-(1024,768) W=1024 H=768" 20
 portal_running && fail "a portal answered on a bus that has none"

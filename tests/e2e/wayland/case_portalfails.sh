@@ -5,12 +5,7 @@
 # the write fail.
 mkdir /tmp/out.png || skip "cannot block /tmp/out.png"
 trap 'rmdir /tmp/out.png 2>/dev/null; cleanup' EXIT
-printf '[Wait]\nCapture=500\n' >"$TOP/trimlet.ini"
-solid first.png 300 200 red
-clipboard_put_png first.png
-QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
-wait_title "選択(1,1)-(300,200) W=300 H=200"
-find_picture "63,255,255"
+start_for_capture
 solid second.png 64 64 blue
 clipboard_put_png second.png  # a failed capture must not show this either
 press_capture

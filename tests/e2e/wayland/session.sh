@@ -232,6 +232,17 @@ press_button() {
 # 画面ｷｬﾌﾟﾁｬ spans the view's columns 200-272 (left frame at 200), 再読込 272-344
 # (right frame at 344).
 press_capture() { press_button $((PIC_X + 200)); }
+
+# The capture cases' start: a 0.5 s wait, a 300 x 200 red picture on the clipboard, the
+# program started on it and the picture found on the screen.
+start_for_capture() {
+    printf '[Wait]\nCapture=500\n' >"$TOP/trimlet.ini"
+    solid first.png 300 200 red
+    clipboard_put_png first.png
+    QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
+    wait_title "選択(1,1)-(300,200) W=300 H=200"
+    find_picture "63,255,255"
+}
 press_reload() { press_button $((PIC_X + 344)); }
 
 CASE=$2
