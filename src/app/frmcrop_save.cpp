@@ -54,9 +54,9 @@ void frmCrop::cmdSave_Click(int index) {
     if (!services_.saveDialog) return;
     SilentSound silent;
     SoundPlayer& sound = services_.sound ? *services_.sound : silent;
-    const SaveReport report =
-        SaveSelection(index, sel_, picCrop_->picture(), cbJpg_->currentText().toStdString(),
-                      *services_.saveDialog, sound, this, saveFolder_.folder());
+    const SaveReport report = SaveSelection(index, sel_.highlight(), picCrop_->picture(),
+                                            cbJpg_->currentText().toStdString(),
+                                            *services_.saveDialog, sound, saveFolder_.folder());
     saveFolder_.remember(report);
     if (report.outcome == SaveOutcome::Failed)
         qWarning("trimlet: the picture was not saved: %s", report.error.c_str());
@@ -66,7 +66,7 @@ void frmCrop::mnCopy_Click() {
     if (!services_.clipboard) return;
     SilentSound silent;
     SoundPlayer& sound = services_.sound ? *services_.sound : silent;
-    (void)CopySelection(sel_, picCrop_->picture(), *services_.clipboard, sound);
+    (void)CopySelection(sel_.highlight(), picCrop_->picture(), *services_.clipboard, sound);
 }
 
 bool frmCrop::cbJpg_Validate() {

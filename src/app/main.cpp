@@ -10,7 +10,7 @@
 #include "app/singleinstance.h"
 #include "platform/clipboard.h"
 #include "platform/clipboardkeeper.h"
-#include "platform/savedialog.h"
+#include "platform/savedialog_qt.h"
 #include "platform/screengrab.h"
 #include "platform/session.h"
 #include "platform/shutdownwatch.h"
@@ -39,14 +39,14 @@ int main(int argc, char* argv[]) {
     trimlet::QtClipboard clipboard(clipboardNeedsFocus);
     const std::unique_ptr<trimlet::ScreenGrabber> grabber = trimlet::CreateScreenGrabber();
     const std::unique_ptr<trimlet::SoundPlayer> sound = trimlet::CreateSoundPlayer();
-    const std::unique_ptr<trimlet::SaveFileDialog> saveDialog = trimlet::CreateSaveFileDialog();
+    trimlet::QtSaveFileDialog saveDialog;  // opens over the window, once that exists
     const std::unique_ptr<trimlet::UrlOpener> urlOpener = trimlet::CreateUrlOpener();
 
     trimlet::CropServices services;
     services.clipboard = &clipboard;
     services.grabber = grabber.get();
     services.sound = sound.get();
-    services.saveDialog = saveDialog.get();
+    services.saveDialog = &saveDialog;
     services.urlOpener = urlOpener.get();
     services.settingsFile = [] { return trimlet::SettingsFilePath(); };
     services.sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); };
@@ -70,6 +70,7 @@ int main(int argc, char* argv[]) {
     bool endNow = false;
 
     auto window = std::make_unique<trimlet::frmCrop>(services);
+    saveDialog.setParentWindow(window.get());
     QObject::connect(shutdownWatch.get(), &trimlet::ShutdownWatcher::shutdownRequested, &app,
                      [&window, &endNow] {
                          endNow = true;

@@ -57,9 +57,9 @@ QImage CutOut(const QImage& input, const PixelRect& block) {
     return out;
 }
 
-SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
+SaveReport SaveSelection(int index, const PixelRect& block, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
-                         QWidget* dialogParent, const QString& folder) {
+                         const QString& folder) {
     SaveReport report;
     const SaveButton* button = SaveButtonFor(index);
     if (!button) return report;
@@ -67,15 +67,14 @@ SaveReport SaveSelection(int index, const Selection& selection, const QImage& pi
     const int quality = JpegQualityFromText(qualityText);
 
     const std::optional<QString> path =
-        dialog.askFileName(dialogParent, button->filter, button->initialName, folder);
+        dialog.askFileName(button->filter, button->initialName, folder);
     if (!path || path->isEmpty()) return report;
     report.path = *path;
 
-    // The highlighted block is the saved block: its top-left corner is one pixel left
-    // of and above the selection's model column and row.
-    const QImage block = CutOut(picture, selection.highlight());
-    const ExportResult written = block.isNull() ? ExportResult::Failure("nothing to save")
-                                                : SaveImage(*path, button->format, block, quality);
+    const QImage pixels = CutOut(picture, block);
+    const ExportResult written = pixels.isNull()
+                                     ? ExportResult::Failure("nothing to save")
+                                     : SaveImage(*path, button->format, pixels, quality);
     if (written) {
         report.outcome = SaveOutcome::Saved;
         sound.play(SystemSound::Information);
@@ -92,12 +91,12 @@ void SaveFolder::remember(const SaveReport& report) {
         folder_ = QFileInfo(report.path).absolutePath();
 }
 
-bool CopySelection(const Selection& selection, const QImage& picture, Clipboard& clipboard,
+bool CopySelection(const PixelRect& block, const QImage& picture, Clipboard& clipboard,
                    SoundPlayer& sound) {
     // The cut-out may be a view of the picture's memory; the clipboard outlives both
     // the picture and the selection, so it gets a copy.
-    const QImage block = CutOut(picture, selection.highlight()).copy();
-    const bool copied = !block.isNull() && clipboard.writeImage(block);
+    const QImage pixels = CutOut(picture, block).copy();
+    const bool copied = !pixels.isNull() && clipboard.writeImage(pixels);
     sound.play(copied ? SystemSound::Information : SystemSound::Error);
     return copied;
 }

@@ -5,10 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/pixelrect.h"
 #include "export/encoders.h"
-#include "selection/selection.h"
-
-class QWidget;
 
 namespace trimlet {
 
@@ -49,11 +47,11 @@ struct SaveReport {
 };
 
 // Everything a save button does: the quality from the box's text, the dialog, the
-// cut-out of the selection from the picture, the file, and the sound. The dialog opens
-// in folder (empty: where the platform likes).
-SaveReport SaveSelection(int index, const Selection& selection, const QImage& picture,
+// cut-out of block (the selection's highlighted block) from the picture, the file, and
+// the sound. The dialog opens in folder (empty: where the platform likes).
+SaveReport SaveSelection(int index, const PixelRect& block, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
-                         QWidget* dialogParent = nullptr, const QString& folder = {});
+                         const QString& folder = {});
 
 // Where the next save dialog opens: the folder of the last file saved in this run.
 class SaveFolder {
@@ -66,10 +64,10 @@ private:
     QString folder_;
 };
 
-// Puts exactly the pixels a save would write on the clipboard, as a picture of its
-// own (not a view of picture), and plays the information sound; the error sound and
-// false when there is nothing to copy or the clipboard refuses it.
-[[nodiscard]] bool CopySelection(const Selection& selection, const QImage& picture,
+// Puts exactly the pixels a save of block would write on the clipboard, as a picture
+// of its own (not a view of picture), and plays the information sound; the error sound
+// and false when there is nothing to copy or the clipboard refuses it.
+[[nodiscard]] bool CopySelection(const PixelRect& block, const QImage& picture,
                                  Clipboard& clipboard, SoundPlayer& sound);
 
 }  // namespace trimlet

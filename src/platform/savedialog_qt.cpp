@@ -1,8 +1,8 @@
 // The save dialog on QFileDialog.
+#include "platform/savedialog_qt.h"
+
 #include <QFileDialog>
 #include <QStringList>
-
-#include "platform/savedialog.h"
 
 namespace trimlet {
 
@@ -23,31 +23,21 @@ QString ToQtNameFilter(const QString& filter) {
     return filters.join(QStringLiteral(";;"));
 }
 
-namespace {
-
-class QtSaveFileDialog final : public SaveFileDialog {
-public:
-    std::optional<QString> askFileName(QWidget* parent, const QString& filter,
-                                       const QString& initialName, const QString& folder) override {
-        QFileDialog dialog(parent);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilter(ToQtNameFilter(filter));
-        dialog.setDefaultSuffix(QString());  // a name without extension stays as typed
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-        if (!folder.isEmpty()) dialog.setDirectory(folder);
-        dialog.selectFile(initialName);
-        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        const QStringList files = dialog.selectedFiles();
-        if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-        return files.front();
-    }
-};
-
-}  // namespace
-
-std::unique_ptr<SaveFileDialog> CreateSaveFileDialog() {
-    return std::make_unique<QtSaveFileDialog>();
+std::optional<QString> QtSaveFileDialog::askFileName(const QString& filter,
+                                                     const QString& initialName,
+                                                     const QString& folder) {
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(ToQtNameFilter(filter));
+    dialog.setDefaultSuffix(QString());  // a name without extension stays as typed
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    dialog.selectFile(initialName);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+    return files.front();
 }
 
 }  // namespace trimlet

@@ -3,16 +3,9 @@
 #include <cstdint>
 #include <string>
 
-namespace trimlet {
+#include "common/pixelrect.h"
 
-// A block of pixels in image-box coordinates (first column 0).
-struct PixelRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    bool operator==(const PixelRect&) const = default;
-};
+namespace trimlet {
 
 // The selected rectangle. Columns and rows count from 1 for the picture's first
 // column and row; selDX and selDY are the width and height minus 1. The anchor is

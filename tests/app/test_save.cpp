@@ -18,7 +18,7 @@
 #include "app/frmcrop.h"
 #include "export/decode_util.h"
 #include "export/encoders.h"
-#include "platform/savedialog.h"
+#include "platform/savedialog_qt.h"
 #include "platform/sound.h"
 #include "support/fakes.h"
 
@@ -316,7 +316,7 @@ TEST(QtSaveDialog, ConvertsTheFilterAndAsksWithTheInitialName) {
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const std::unique_ptr<SaveFileDialog> saver = CreateSaveFileDialog();
+    const auto saver = std::make_unique<QtSaveFileDialog>();
     struct Seen {
         QStringList filters;
         QString suffix;
@@ -349,8 +349,7 @@ TEST(QtSaveDialog, ConvertsTheFilterAndAsksWithTheInitialName) {
         });
     };
     answer(QString(), 0);
-    EXPECT_FALSE(
-        saver->askFileName(nullptr, QString::fromUtf8("GIFファイル (*.gif)|*.gif"), "pic.gif", {}));
+    EXPECT_FALSE(saver->askFileName(QString::fromUtf8("GIFファイル (*.gif)|*.gif"), "pic.gif", {}));
     EXPECT_EQ(seen.filters, QStringList{QString::fromUtf8("GIFファイル (*.gif)")});
     EXPECT_TRUE(seen.suffix.isEmpty());
     EXPECT_TRUE(seen.confirmsOverwrite);
@@ -359,15 +358,14 @@ TEST(QtSaveDialog, ConvertsTheFilterAndAsksWithTheInitialName) {
 
     // Given a folder, the dialog opens there with the initial name.
     answer(QString(), 0);
-    EXPECT_FALSE(saver->askFileName(nullptr, QString::fromUtf8("PNGファイル (*.png)|*.png"),
-                                    "pic.png", dir.path()));
+    EXPECT_FALSE(
+        saver->askFileName(QString::fromUtf8("PNGファイル (*.png)|*.png"), "pic.png", dir.path()));
     EXPECT_EQ(seen.typed, QDir(dir.path()).filePath("pic.png"));
 
     const QString plain = dir.filePath("typed");
     answer(plain, 0);
-    EXPECT_EQ(
-        saver->askFileName(nullptr, QString::fromUtf8("JPGファイル (*.jpg)|*.jpg"), "pic.jpg", {}),
-        std::optional<QString>(plain));
+    EXPECT_EQ(saver->askFileName(QString::fromUtf8("JPGファイル (*.jpg)|*.jpg"), "pic.jpg", {}),
+              std::optional<QString>(plain));
 }
 
 }  // namespace

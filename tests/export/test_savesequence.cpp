@@ -8,6 +8,7 @@
 
 #include "export/decode_util.h"
 #include "export/savesequence.h"
+#include "selection/selection.h"
 #include "support/fakes.h"
 
 namespace trimlet {
@@ -80,7 +81,7 @@ class SaveSelectionTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     SaveReport Save(int index, const Selection& sel, std::string_view quality = "60") {
-        return SaveSelection(index, sel, picture, quality, dialog, sound);
+        return SaveSelection(index, sel.highlight(), picture, quality, dialog, sound);
     }
     QTemporaryDir dir;
     QImage picture = PatternImage(64, 48);

@@ -59,7 +59,7 @@ public:
     };
     std::vector<Call> calls;
     std::deque<std::optional<QString>> answers;  // empty optional: cancel
-    std::optional<QString> askFileName(QWidget*, const QString& filter, const QString& initialName,
+    std::optional<QString> askFileName(const QString& filter, const QString& initialName,
                                        const QString& folder) override {
         calls.push_back({filter, initialName, folder});
         if (answers.empty()) return std::nullopt;
