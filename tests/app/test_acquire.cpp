@@ -94,7 +94,7 @@ protected:
 TEST_F(AcquireTest, CaptureHidesWaitsGrabsShowsAndSelectsTheScreen) {
     clipboard.image = PatternImage(50, 40);
     start();
-    window->mnWait3000_Click();
+    window->mnWait_Click(3);
     journal.steps.clear();
     window->cmdCap()->click();
     EXPECT_EQ(journal.steps, (std::vector<std::string>{"sleep 3000", "grab"}));
