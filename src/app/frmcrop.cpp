@@ -128,8 +128,8 @@ void frmCrop::BuildControls() {
     vs_->setGeometry(400, 32, 17, 281);
     hs_ = new QScrollBar(Qt::Horizontal, client_);
     hs_->setGeometry(0, 312, 401, 17);
-    hsMirror_ = new ScrollBarMirror(view_.hs, *hs_, this);
-    vsMirror_ = new ScrollBarMirror(view_.vs, *vs_, this);
+    hsMirror_ = std::make_unique<ScrollBarMirror>(view_.hs, *hs_);
+    vsMirror_ = std::make_unique<ScrollBarMirror>(view_.vs, *vs_);
 
     lblPercent_ = new QLabel(QStringLiteral("%"), client_);
     lblPercent_->setGeometry(178, 11, 12, 17);
@@ -257,12 +257,9 @@ void frmCrop::LayoutView() {
     const auto setRange = [](ScrollBarModel& m, const ScrollRange& r) {
         m.setMax(r.max);  // may pull Value back into the range and move the picture
         m.setLargeChange(r.largeChange);
-        m.setEnabled(r.enabled);
     };
     setRange(view_.hs, l->hsRange);
     setRange(view_.vs, l->vsRange);
-    hsMirror_->sync();
-    vsMirror_->sync();
 }
 
 void frmCrop::Form_Resize() {
@@ -296,13 +293,11 @@ void frmCrop::RememberNormalPlacement() {
 
 void frmCrop::HS_Change() {
     picCrop_->setImagePos(QPoint(view_.imageLeft(), picCrop_->imagePos().y()));
-    hsMirror_->sync();
     picCrop_->setFocus();
 }
 
 void frmCrop::VS_Change() {
     picCrop_->setImagePos(QPoint(picCrop_->imagePos().x(), view_.imageTop()));
-    vsMirror_->sync();
     picCrop_->setFocus();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <memory>
 
 #include "acquisition/acquirer.h"
 #include "acquisition/capturewait.h"
@@ -163,8 +164,9 @@ private:
     ImageBox* picCrop_ = nullptr;
     QScrollBar* vs_ = nullptr;
     QScrollBar* hs_ = nullptr;
-    ScrollBarMirror* hsMirror_ = nullptr;
-    ScrollBarMirror* vsMirror_ = nullptr;
+    // Declared after view_: they leave its bars before the bars' models go.
+    std::unique_ptr<ScrollBarMirror> hsMirror_;
+    std::unique_ptr<ScrollBarMirror> vsMirror_;
     QAction* mnCopy_ = nullptr;
     std::array<QAction*, 4> mnWait_{};
     QAction* mnHelp_ = nullptr;

@@ -192,6 +192,20 @@ TEST_F(FrmCropTest, ResizingTheWindowRecomputesTheRanges) {
     EXPECT_EQ(window->view().hs.max(), 0);
 }
 
+TEST_F(FrmCropTest, ABarIsEnabledOnlyWhenItHasSomewhereToGo) {
+    // The viewport is 401 x 282: one pixel more gives Max = Min, a range of one value.
+    start(PatternImage(402, 284));
+    EXPECT_EQ(window->HS()->minimum(), window->HS()->maximum());
+    EXPECT_FALSE(window->HS()->isEnabled());
+    EXPECT_TRUE(window->VS()->isEnabled());
+    // The bars follow their models by themselves: a range set on the model shows at once.
+    window->view().hs.setMax(50);
+    EXPECT_EQ(window->HS()->maximum(), 50);
+    EXPECT_TRUE(window->HS()->isEnabled());
+    window->view().vs.setMax(1);
+    EXPECT_FALSE(window->VS()->isEnabled());
+}
+
 TEST_F(FrmCropTest, ALoadLaysTheViewOutAtOnce) {
     start(PatternImage(1000, 800));
     window->HS()->setValue(500);

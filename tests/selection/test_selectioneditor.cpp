@@ -67,8 +67,6 @@ struct Rig {
         view.viewportHeight = g.viewportHeight;
         view.hs.setMax(static_cast<std::int16_t>(g.imageWidth - g.viewportWidth));
         view.vs.setMax(static_cast<std::int16_t>(g.imageHeight - g.viewportHeight));
-        view.hs.setEnabled(g.imageWidth > g.viewportWidth);
-        view.vs.setEnabled(g.imageHeight > g.viewportHeight);
         view.hs.setValue(hsValue);
         view.vs.setValue(vsValue);
         view.hs.setChangeHandler([this] { ++hsChanges; });
