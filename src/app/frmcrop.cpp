@@ -20,6 +20,7 @@
 
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
+#include "app/windowframe.h"
 #include "export/quality.h"
 #include "platform/clipboard.h"
 #include "settings/windowplacement.h"
@@ -29,9 +30,6 @@
 
 namespace trimlet {
 namespace {
-
-// How long a window manager may take to say that a size it gave is a maximised one.
-constexpr int kMaximiseSettleMs = 150;
 
 // The client area the window is designed for.
 constexpr int kDesignClientWidth = 417;
@@ -269,7 +267,7 @@ void frmCrop::Form_Resize() {
 }
 
 void frmCrop::RememberNormalPlacement() {
-    const QScreen* s = screen();
+    const QScreen* s = ScreenOf(this);
     const QRect frame = frameGeometry();
     // Either way: some maximise one direction after the other. With some slack: a
     // window manager may leave its border out of the frame it reports (fluxbox).
@@ -285,7 +283,7 @@ void frmCrop::RememberNormalPlacement() {
     // and say so only a moment later. Decide then; a maximised window is not remembered.
     if (rememberPending_) return;
     rememberPending_ = true;
-    QTimer::singleShot(kMaximiseSettleMs, this, [this] {
+    QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
         rememberPending_ = false;
         placement_.RememberNormalPlacement(placementWindow_);
     });

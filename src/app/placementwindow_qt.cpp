@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/sizebound.h"
+#include "app/windowframe.h"
 #include "common/numtext.h"
 #include "platform/session.h"
 
@@ -15,13 +16,6 @@ namespace trimlet {
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
-// How long a window manager may take to give a restored window its normal frame.
-constexpr int kFrameSettleMs = 150;
-
-const QScreen* ScreenOf(const QWidget* w) {
-    return w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-}
-
 double TwipsPerPixel(const QScreen* screen, bool horizontal) {
     const double dpi =
         screen ? (horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY())
@@ -79,12 +73,7 @@ bool QtPlacementWindow::positionKnown() const {
     return WindowPositionKnown(QGuiApplication::platformName());
 }
 
-QMargins QtPlacementWindow::frame() const {
-    const QRect in = window_->geometry();
-    const QRect out = window_->frameGeometry();
-    return {in.left() - out.left(), in.top() - out.top(), out.right() - in.right(),
-            out.bottom() - in.bottom()};
-}
+QMargins QtPlacementWindow::frame() const { return FrameMargins(window_); }
 
 WindowShowState QtPlacementWindow::state() const {
     const Qt::WindowStates s = window_->windowState();
@@ -152,7 +141,7 @@ bool QtPlacementWindow::eventFilter(QObject* watched, QEvent* event) {
                 if (leftNormal_) {
                     if (!applyScheduled_) {
                         applyScheduled_ = true;
-                        QTimer::singleShot(kFrameSettleMs, this, [this] {
+                        QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
                             applyScheduled_ = false;
                             applyPending();
                         });
