@@ -68,8 +68,10 @@ private:
     QComboBox* box_;
 };
 
-QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& geometry) {
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry) {
     auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
     b->setGeometry(geometry);
     b->setAutoDefault(false);
     return b;
@@ -101,15 +103,16 @@ void frmCrop::BuildControls() {
     client_->installEventFilter(this);
 
     // Created in the designed order; the tab order below follows the design's numbers.
-    cmdCBChk_ = MakeButton(client_, QStringLiteral("再読込"), QRect(272, 4, 73, 25));
-    cmdCap_ = MakeButton(client_, QStringLiteral("画面ｷｬﾌﾟﾁｬ"), QRect(200, 4, 73, 25));
+    cmdCBChk_ = MakeButton(client_, "cmdCBChk", QStringLiteral("再読込"), QRect(272, 4, 73, 25));
+    cmdCap_ = MakeButton(client_, "cmdCap", QStringLiteral("画面ｷｬﾌﾟﾁｬ"), QRect(200, 4, 73, 25));
     cbJpg_ = MakeQualityBox(client_);
+    cbJpg_->setObjectName(QStringLiteral("cbJpg"));
     cbJpg_->setGeometry(130, 8, 45, 20);
-    cmdSave_[2] = MakeButton(client_, QStringLiteral("JPG"), QRect(80, 4, 41, 25));
-    cmdSave_[1] = MakeButton(client_, QStringLiteral("GIF"), QRect(40, 4, 41, 25));
-    cmdSave_[0] = MakeButton(client_, QStringLiteral("BMP"), QRect(0, 4, 41, 25));
+    cmdSave_[2] = MakeButton(client_, "cmdSave2", QStringLiteral("JPG"), QRect(80, 4, 41, 25));
+    cmdSave_[1] = MakeButton(client_, "cmdSave1", QStringLiteral("GIF"), QRect(40, 4, 41, 25));
+    cmdSave_[0] = MakeButton(client_, "cmdSave0", QStringLiteral("BMP"), QRect(0, 4, 41, 25));
     // The lossless save, right of "再読込".
-    cmdSave_[3] = MakeButton(client_, QStringLiteral("PNG"), QRect(350, 4, 41, 25));
+    cmdSave_[3] = MakeButton(client_, "cmdSave3", QStringLiteral("PNG"), QRect(350, 4, 41, 25));
 
     // The grey viewport paints the image box (the picture) itself, in device pixels;
     // the picture starts at its top-left corner until scrolled.
@@ -123,13 +126,16 @@ void frmCrop::BuildControls() {
     cbJpg_->installEventFilter(this);
 
     vs_ = new QScrollBar(Qt::Vertical, client_);
+    vs_->setObjectName(QStringLiteral("VS"));
     vs_->setGeometry(400, 32, 17, 281);
     hs_ = new QScrollBar(Qt::Horizontal, client_);
+    hs_->setObjectName(QStringLiteral("HS"));
     hs_->setGeometry(0, 312, 401, 17);
     hsMirror_ = std::make_unique<ScrollBarMirror>(view_.hs, *hs_);
     vsMirror_ = std::make_unique<ScrollBarMirror>(view_.vs, *vs_);
 
     lblPercent_ = new QLabel(QStringLiteral("%"), client_);
+    lblPercent_->setObjectName(QStringLiteral("lblPercent"));
     lblPercent_->setGeometry(178, 11, 12, 17);
 
     // Tab order: the viewport's picture first, then the bars, the save buttons, the
@@ -155,6 +161,7 @@ void frmCrop::BuildMenu() {
     QMenu* mnMenu = menuBar()->addMenu(QStringLiteral("メニュー"));
     // Ctrl+C anywhere in the window, the quality box included (see eventFilter).
     mnCopy_ = mnMenu->addAction(QStringLiteral("選択範囲をコピー"));
+    mnCopy_->setObjectName(QStringLiteral("mnCopy"));
     mnCopy_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     mnCopy_->setShortcutContext(Qt::WindowShortcut);
     connect(mnCopy_, &QAction::triggered, this, &frmCrop::mnCopy_Click);
@@ -172,13 +179,16 @@ void frmCrop::BuildMenu() {
     }
     mnMenu->addSeparator();
     mnHelp_ = mnMenu->addAction(QStringLiteral("つかいかた"));
+    mnHelp_->setObjectName(QStringLiteral("mnHelp"));
     mnHelp_->setShortcut(QKeySequence(Qt::Key_F1));
     mnHelp_->setShortcutContext(Qt::ApplicationShortcut);
     connect(mnHelp_, &QAction::triggered, this, &frmCrop::mnHelp_Click);
     mnVersion_ = mnMenu->addAction(QStringLiteral("バージョン"));
+    mnVersion_->setObjectName(QStringLiteral("mnVersion"));
     connect(mnVersion_, &QAction::triggered, this, &frmCrop::mnVersion_Click);
     mnMenu->addSeparator();
     mnQuit_ = mnMenu->addAction(QStringLiteral("終了"));
+    mnQuit_->setObjectName(QStringLiteral("mnQuit"));
     connect(mnQuit_, &QAction::triggered, this, &frmCrop::mnQuit_Click);
 }
 

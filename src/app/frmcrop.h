@@ -44,7 +44,6 @@ public:
     // (clipboardNeedsFocus): the command-line file and the read run once, as soon as the
     // shown window is active and has been handed the clipboard, or when the wait is over.
     void LoadStartupClipboard();
-    bool startupLoadPending() const { return startupLoadPending_; }
 
     // Filling the view: the sequences live in the acquirer.
     void LoadFromClipboard() { acquirer_.loadFromClipboard(); }
@@ -60,7 +59,6 @@ public:
     // kCaptureWaitItems): the item is checked, the others unchecked, and its wait is
     // the capture wait.
     void mnWait_Click(int index);
-    int captureWait() const { return captureWait_; }
 
     // Selection display.
     void ShowSelection();
@@ -91,35 +89,15 @@ public:
     void HS_Change();
     void VS_Change();
 
-    // For tests and the benchmark: the models and the controls.
-    const Selection& selection() const { return sel_; }
-    Selection& selection() { return sel_; }
-    ViewModel& view() { return view_; }
-    SelectionEditor& editor() { return editor_; }
-    // The viewport; it carries the image box (the picture, at view().imageLeft(),
-    // view().imageTop() in device pixels) and takes its pointer events and keys.
-    ImageBox* picCrop() const { return picCrop_; }
-    QScrollBar* HS() const { return hs_; }
-    QScrollBar* VS() const { return vs_; }
-    QComboBox* cbJpg() const { return cbJpg_; }
-    QPushButton* cmdSave(int index) const { return cmdSave_[static_cast<std::size_t>(index)]; }
-    QPushButton* cmdCap() const { return cmdCap_; }
-    QPushButton* cmdCBChk() const { return cmdCBChk_; }
-    QAction* mnWait(int index) const { return mnWait_[static_cast<std::size_t>(index)]; }
-    QAction* mnCopy() const { return mnCopy_; }
-    QAction* mnHelp() const { return mnHelp_; }
-    QAction* mnVersion() const { return mnVersion_; }
-    QAction* mnQuit() const { return mnQuit_; }
-    const CropServices& services() const { return services_; }
-    const WindowPlacement& placement() const { return placement_; }
-    const SizeBound& sizeBound() const { return sizeBound_; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The tests' view of the models; they reach the controls by object name.
+    friend class frmCropTestPeer;
+
     void BuildControls();
     void BuildMenu();
 
