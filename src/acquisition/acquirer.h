@@ -68,7 +68,7 @@ public:
 
 private:
     // False when no picture of the screen reached the clipboard.
-    bool sendPrintScreen();
+    [[nodiscard]] bool sendPrintScreen();
 
     AcquisitionWindow& window_;
     AcquisitionServices services_;

@@ -51,7 +51,9 @@ public:
     void cmdCap_Click() { acquirer_.capture(captureWait_); }
     // Puts a file's picture on the clipboard; false (clipboard untouched) when the file
     // cannot be loaded as a picture.
-    bool PutFileOnClipboard(const QString& path) { return acquirer_.putFileOnClipboard(path); }
+    [[nodiscard]] bool PutFileOnClipboard(const QString& path) {
+        return acquirer_.putFileOnClipboard(path);
+    }
     // A drop on the viewport or the picture.
     void picCrop_OLEDragDrop(const QMimeData* data) { acquirer_.drop(data); }
 
@@ -67,7 +69,7 @@ public:
     // Saving.
     void cmdSave_Click(int index);
     // Runs when the focus leaves the quality box; true when the focus must stay.
-    bool cbJpg_Validate();
+    [[nodiscard]] bool cbJpg_Validate();
 
     // Menu.
     // Ctrl+C: the cut-out a save would write goes to the clipboard.

@@ -72,7 +72,7 @@ protected:
 private:
     // A block of the view's device pixels as the logical rectangle that covers it.
     QRect logicalCover(const QRect& deviceRect) const;
-    bool onPicture(QPointF imageBoxPos) const;
+    [[nodiscard]] bool onPicture(QPointF imageBoxPos) const;
     void notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
                 int buttonCode);
 

@@ -39,7 +39,7 @@ public:
 private:
     // The swallow state after a resize: true (and the state ends) when this pointer
     // event is to be dropped.
-    bool swallowEvent();
+    [[nodiscard]] bool swallowEvent();
 
     Selection& sel_;
     ViewModel& view_;
