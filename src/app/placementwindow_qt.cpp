@@ -126,33 +126,23 @@ void QtPlacementWindow::applyPending() {
 }
 
 bool QtPlacementWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_ || !pending_) return QObject::eventFilter(watched, event);
-    switch (event->type()) {
-        case QEvent::Show:
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowStateChange:
-            if (state() != WindowShowState::Normal) {
-                leftNormal_ = true;
-            } else if (window_->isVisible() && !frame().isNull()) {
-                // Coming back from maximised, the window manager changes the frame (a
-                // maximised window may have no side borders) after the state: wait for
-                // the normal frame before taking it off the rectangle.
-                if (leftNormal_) {
-                    if (!applyScheduled_) {
-                        applyScheduled_ = true;
-                        QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
-                            applyScheduled_ = false;
-                            applyPending();
-                        });
-                    }
-                } else {
-                    applyPending();
-                }
-            }
-            break;
-        default:
-            break;
+    if (watched != window_ || !pending_ || !MayMoveWindow(event))
+        return QObject::eventFilter(watched, event);
+    if (state() != WindowShowState::Normal) {
+        leftNormal_ = true;
+    } else if (window_->isVisible() && !frame().isNull()) {
+        // Coming back from maximised, the window manager changes the frame (a maximised
+        // window may have no side borders) after the state: wait for the normal frame
+        // before taking it off the rectangle.
+        if (!leftNormal_) {
+            applyPending();
+        } else if (!applyScheduled_) {
+            applyScheduled_ = true;
+            QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
+                applyScheduled_ = false;
+                applyPending();
+            });
+        }
     }
     return QObject::eventFilter(watched, event);
 }

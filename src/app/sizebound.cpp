@@ -107,18 +107,7 @@ void SizeBound::correctOversize() {
 }
 
 bool SizeBound::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_) {
-        switch (event->type()) {
-            case QEvent::Show:
-            case QEvent::Move:
-            case QEvent::Resize:
-            case QEvent::WindowStateChange:
-                apply();
-                break;
-            default:
-                break;
-        }
-    }
+    if (watched == window_ && MayMoveWindow(event)) apply();
     return QObject::eventFilter(watched, event);
 }
 

@@ -1,5 +1,6 @@
 #include "app/windowframe.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -8,6 +9,18 @@ namespace trimlet {
 
 const QScreen* ScreenOf(const QWidget* window) {
     return window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+}
+
+bool MayMoveWindow(const QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
+            return true;
+        default:
+            return false;
+    }
 }
 
 QMargins FrameMargins(const QWidget* window) {

@@ -2,6 +2,7 @@
 
 #include <QMargins>
 
+class QEvent;
 class QScreen;
 class QWidget;
 
@@ -15,6 +16,10 @@ inline constexpr int kWindowManagerSettleMs = 150;
 // The screen the window is on; the primary screen before it has one (none only when
 // the system has no screen at all).
 [[nodiscard]] const QScreen* ScreenOf(const QWidget* window);
+
+// Whether the event may tell of a new place, size or state of a top-level window: its
+// showing, a move, a resize or a state change.
+[[nodiscard]] bool MayMoveWindow(const QEvent* event);
 
 // The widths of the frame the window manager draws around the window (null before it
 // has drawn one).
