@@ -29,6 +29,7 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 
 namespace {
 
@@ -92,9 +93,10 @@ int main(int argc, char** argv) {
     // A client area of 1916 x 1048 gives the viewport 1900 x 1000.
     window.resize(1916, 1048 + window.menuBar()->height());
     QCoreApplication::processEvents();
-    trimlet::ImageBox* box = window.picCrop();
+    trimlet::ImageBox* box = Peer(window).picCrop();
     std::printf("picture %d x %d, viewport %d x %d\n", box->picture().width(),
-                box->picture().height(), window.view().viewportWidth, window.view().viewportHeight);
+                box->picture().height(), Peer(window).view().viewportWidth,
+                Peer(window).view().viewportHeight);
 
     PaintCounter counter;
     box->installEventFilter(&counter);
@@ -110,10 +112,10 @@ int main(int argc, char** argv) {
         {"past the edge (scrolls)", {40, 30}, [](int) { return QPointF(-1, -1); }},
     };
     for (const Drag& d : drags) {
-        window.view().hs.setValue(1);
-        window.view().vs.setValue(1);
+        Peer(window).view().hs.setValue(1);
+        Peer(window).view().vs.setValue(1);
         QCoreApplication::processEvents();
-        window.editor().pictureLoaded();  // no event is swallowed
+        Peer(window).editor().pictureLoaded();  // no event is swallowed
         Send(box, QEvent::MouseButtonPress, d.press, Qt::LeftButton, Qt::LeftButton);
         QCoreApplication::processEvents();
         counter.events = counter.pixels = 0;
@@ -137,8 +139,8 @@ int main(int argc, char** argv) {
             "%-26s median %6.3f ms   p95 %6.3f ms   max %6.3f ms   paints %lld, "
             "%.0f pixels per move   HS %d VS %d\n",
             d.name, s.median, s.p95, s.max, counter.events,
-            static_cast<double>(counter.pixels) / kMoves, window.HS()->value(),
-            window.VS()->value());
+            static_cast<double>(counter.pixels) / kMoves, Peer(window).HS()->value(),
+            Peer(window).VS()->value());
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "acquisition/clipboardload.h"
 
+#include "common/pixelformat.h"
 #include "platform/clipboard.h"
 #include "platform/screengrab.h"
 
@@ -25,8 +26,7 @@ std::optional<QImage> ReadClipboardPicture(Clipboard& clipboard,
     }
     // Clipboard pictures carry no transparency worth keeping; the view and the saves
     // work on opaque 32-bit pixels.
-    if (picture->format() != QImage::Format_RGB32)
-        *picture = picture->convertToFormat(QImage::Format_RGB32);
+    ToViewPixels(*picture);
     return picture;
 }
 

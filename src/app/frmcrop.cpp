@@ -3,8 +3,11 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -13,27 +16,62 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
-#include "acquisition/capturewait.h"
-#include "acquisition/clipboardload.h"
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
+#include "app/windowframe.h"
+#include "export/quality.h"
 #include "platform/clipboard.h"
-#include "platform/screengrab.h"
+#include "settings/windowplacement.h"
+#include "windows/frmhelp.h"
+#include "windows/frmversion.h"
 #include "windows/qualitybox.h"
 
 namespace trimlet {
 namespace {
 
-// How long a window manager may take to say that a size it gave is a maximised one.
-constexpr int kMaximiseSettleMs = 150;
-
 // The client area the window is designed for.
 constexpr int kDesignClientWidth = 417;
 constexpr int kDesignClientHeight = 330;
 
-QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& geometry) {
+// Where the window opens without stored settings: the screen's top-left corner, 6375 x
+// 5460 twips outside (425 x 364 pixels at 96 dots per inch).
+constexpr std::int32_t kDefaultLeft = 0;
+constexpr std::int32_t kDefaultTop = 0;
+constexpr std::int32_t kDefaultWidth = 6375;
+constexpr std::int32_t kDefaultHeight = 5460;
+
+// Runs the quality box's check when the focus leaves the box for another control of
+// the window (not when another window, the menu bar or the box's own list takes it),
+// and puts the focus back when the check asks to keep it.
+class QualityBoxGuard final : public QObject {
+public:
+    QualityBoxGuard(frmCrop* window, QComboBox* box) : QObject(box), window_(window), box_(box) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == box_ && event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            const bool toAnotherControl = reason != Qt::ActiveWindowFocusReason &&
+                                          reason != Qt::PopupFocusReason &&
+                                          reason != Qt::MenuBarFocusReason;
+            if (toAnotherControl && window_->cbJpg_Validate()) {
+                // Not inside the focus change itself: once it is done.
+                QTimer::singleShot(0, box_, [box = box_] { box->setFocus(Qt::OtherFocusReason); });
+            }
+        }
+        return false;
+    }
+
+private:
+    frmCrop* window_;
+    QComboBox* box_;
+};
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry) {
     auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
     b->setGeometry(geometry);
     b->setAutoDefault(false);
     return b;
@@ -43,12 +81,15 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& geome
 
 frmCrop::frmCrop(CropServices services, QWidget* parent)
     : QMainWindow(parent),
-      services_(std::move(services)),
+      services_(WithStandIns(std::move(services))),
+      acquirer_(*this, {*services_.clipboard, *services_.grabber, services_.sleep,
+                        services_.processEvents}),
       editor_(sel_, view_, [this] { ShowSelection(); }) {
     setWindowTitle(QStringLiteral("トリムレット"));
     BuildControls();
     BuildMenu();
-    InstallQualityCheck();
+    // The editable box keeps the focus itself (its line edit is only its proxy).
+    cbJpg_->installEventFilter(new QualityBoxGuard(this, cbJpg_));
     view_.hs.setChangeHandler([this] { HS_Change(); });
     view_.vs.setChangeHandler([this] { VS_Change(); });
     resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
@@ -62,15 +103,16 @@ void frmCrop::BuildControls() {
     client_->installEventFilter(this);
 
     // Created in the designed order; the tab order below follows the design's numbers.
-    cmdCBChk_ = MakeButton(client_, QStringLiteral("再読込"), QRect(272, 4, 73, 25));
-    cmdCap_ = MakeButton(client_, QStringLiteral("画面ｷｬﾌﾟﾁｬ"), QRect(200, 4, 73, 25));
+    cmdCBChk_ = MakeButton(client_, "cmdCBChk", QStringLiteral("再読込"), QRect(272, 4, 73, 25));
+    cmdCap_ = MakeButton(client_, "cmdCap", QStringLiteral("画面ｷｬﾌﾟﾁｬ"), QRect(200, 4, 73, 25));
     cbJpg_ = MakeQualityBox(client_);
+    cbJpg_->setObjectName(QStringLiteral("cbJpg"));
     cbJpg_->setGeometry(130, 8, 45, 20);
-    cmdSave_[2] = MakeButton(client_, QStringLiteral("JPG"), QRect(80, 4, 41, 25));
-    cmdSave_[1] = MakeButton(client_, QStringLiteral("GIF"), QRect(40, 4, 41, 25));
-    cmdSave_[0] = MakeButton(client_, QStringLiteral("BMP"), QRect(0, 4, 41, 25));
+    cmdSave_[2] = MakeButton(client_, "cmdSave2", QStringLiteral("JPG"), QRect(80, 4, 41, 25));
+    cmdSave_[1] = MakeButton(client_, "cmdSave1", QStringLiteral("GIF"), QRect(40, 4, 41, 25));
+    cmdSave_[0] = MakeButton(client_, "cmdSave0", QStringLiteral("BMP"), QRect(0, 4, 41, 25));
     // The lossless save, right of "再読込".
-    cmdSave_[3] = MakeButton(client_, QStringLiteral("PNG"), QRect(350, 4, 41, 25));
+    cmdSave_[3] = MakeButton(client_, "cmdSave3", QStringLiteral("PNG"), QRect(350, 4, 41, 25));
 
     // The grey viewport paints the image box (the picture) itself, in device pixels;
     // the picture starts at its top-left corner until scrolled.
@@ -84,13 +126,16 @@ void frmCrop::BuildControls() {
     cbJpg_->installEventFilter(this);
 
     vs_ = new QScrollBar(Qt::Vertical, client_);
+    vs_->setObjectName(QStringLiteral("VS"));
     vs_->setGeometry(400, 32, 17, 281);
     hs_ = new QScrollBar(Qt::Horizontal, client_);
+    hs_->setObjectName(QStringLiteral("HS"));
     hs_->setGeometry(0, 312, 401, 17);
-    hsMirror_ = new ScrollBarMirror(view_.hs, *hs_, this);
-    vsMirror_ = new ScrollBarMirror(view_.vs, *vs_, this);
+    hsMirror_ = std::make_unique<ScrollBarMirror>(view_.hs, *hs_);
+    vsMirror_ = std::make_unique<ScrollBarMirror>(view_.vs, *vs_);
 
     lblPercent_ = new QLabel(QStringLiteral("%"), client_);
+    lblPercent_->setObjectName(QStringLiteral("lblPercent"));
     lblPercent_->setGeometry(178, 11, 12, 17);
 
     // Tab order: the viewport's picture first, then the bars, the save buttons, the
@@ -116,75 +161,67 @@ void frmCrop::BuildMenu() {
     QMenu* mnMenu = menuBar()->addMenu(QStringLiteral("メニュー"));
     // Ctrl+C anywhere in the window, the quality box included (see eventFilter).
     mnCopy_ = mnMenu->addAction(QStringLiteral("選択範囲をコピー"));
+    mnCopy_->setObjectName(QStringLiteral("mnCopy"));
     mnCopy_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     mnCopy_->setShortcutContext(Qt::WindowShortcut);
     connect(mnCopy_, &QAction::triggered, this, &frmCrop::mnCopy_Click);
     mnMenu->addSeparator();
     QMenu* mnWait = mnMenu->addMenu(QStringLiteral("キャプチャ時のウェイト"));
-    const std::array<QString, 4> captions = {QStringLiteral("0.5秒"),
-                                             QStringLiteral("1.0秒(デフォルト)"),
-                                             QStringLiteral("2.0秒"), QStringLiteral("3.0秒")};
-    const std::array<void (frmCrop::*)(), 4> handlers = {
-        &frmCrop::mnWait500_Click, &frmCrop::mnWait1000_Click, &frmCrop::mnWait2000_Click,
-        &frmCrop::mnWait3000_Click};
-    for (std::size_t i = 0; i < 4; ++i) {
-        mnWait_[i] = mnWait->addAction(captions[i]);
+    for (std::size_t i = 0; i < kCaptureWaitItems.size(); ++i) {
+        const CaptureWaitItem& item = kCaptureWaitItems[i];
+        mnWait_[i] = mnWait->addAction(
+            QString::fromUtf8(item.caption.data(), static_cast<qsizetype>(item.caption.size())));
+        mnWait_[i]->setObjectName(QStringLiteral("mnWait%1").arg(item.milliseconds));
         mnWait_[i]->setCheckable(true);
-        mnWait_[i]->setChecked(i == 1);
-        connect(mnWait_[i], &QAction::triggered, this, handlers[i]);
+        mnWait_[i]->setChecked(i == kDefaultCaptureWaitItem);
+        connect(mnWait_[i], &QAction::triggered, this,
+                [this, i] { mnWait_Click(static_cast<int>(i)); });
     }
     mnMenu->addSeparator();
     mnHelp_ = mnMenu->addAction(QStringLiteral("つかいかた"));
+    mnHelp_->setObjectName(QStringLiteral("mnHelp"));
     mnHelp_->setShortcut(QKeySequence(Qt::Key_F1));
     mnHelp_->setShortcutContext(Qt::ApplicationShortcut);
     connect(mnHelp_, &QAction::triggered, this, &frmCrop::mnHelp_Click);
     mnVersion_ = mnMenu->addAction(QStringLiteral("バージョン"));
+    mnVersion_->setObjectName(QStringLiteral("mnVersion"));
     connect(mnVersion_, &QAction::triggered, this, &frmCrop::mnVersion_Click);
     mnMenu->addSeparator();
     mnQuit_ = mnMenu->addAction(QStringLiteral("終了"));
+    mnQuit_->setObjectName(QStringLiteral("mnQuit"));
     connect(mnQuit_, &QAction::triggered, this, &frmCrop::mnQuit_Click);
 }
 
-void frmCrop::SetCaptureWait(int milliseconds) {
+void frmCrop::mnWait_Click(int index) {
     for (std::size_t i = 0; i < mnWait_.size(); ++i)
-        mnWait_[i]->setChecked(kCaptureWaits[i] == milliseconds);
-    captureWait_ = milliseconds;
+        mnWait_[i]->setChecked(static_cast<int>(i) == index);
+    captureWait_ = kCaptureWaitItems.at(static_cast<std::size_t>(index)).milliseconds;
 }
 
 // --- filling the view ---------------------------------------------------------------
 
-bool frmCrop::SendPrintScreenNow() {
-    if (!services_.grabber || !services_.clipboard) return false;
-    const bool hideNow = hideForPrintScreen_ && isVisible();
-    if (hideNow) {
-        hide();
-        WaitUntilHidden();
-    }
-    const bool written =
-        SendPrintScreen(*services_.grabber, *services_.clipboard, services_.processEvents);
-    if (hideNow) show();
-    return written;
+// After hide() the window system still has to unmap the window and let the windows
+// below it repaint; the grab must not catch even a fading frame of ours.
+void frmCrop::hideFromScreen() {
+    hide();
+    QCoreApplication::processEvents();
+    QWindow* handle = windowHandle();
+    QElapsedTimer waited;
+    waited.start();
+    while (handle && handle->isExposed() && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-void frmCrop::LoadFromClipboard() {
-    if (!services_.clipboard) return;
-    const std::optional<QImage> picture =
-        ReadClipboardPicture(*services_.clipboard, [this] { SendPrintScreenNow(); });
-    if (!picture) return;  // an unreadable clipboard leaves the view as it was
+void frmCrop::showPicture(const QImage& picture) {
     // The image box takes exactly the picture's pixel size, in device pixels.
-    picCrop_->setPicture(*picture);
-    view_.imageWidth = picture->width();
-    view_.imageHeight = picture->height();
+    picCrop_->setPicture(picture);
+    view_.imageWidth = picture.width();
+    view_.imageHeight = picture.height();
     editor_.pictureLoaded();
     ShowSelection();
     // Lay the view out now, so a larger picture can be scrolled and a smaller one is
     // not left at a stale scroll position.
     LayoutView();
-}
-
-void frmCrop::cmdCBChk_Click() {
-    LoadFromClipboard();
-    SelectWholePicture();
 }
 
 // --- selection display --------------------------------------------------------------
@@ -228,12 +265,9 @@ void frmCrop::LayoutView() {
     const auto setRange = [](ScrollBarModel& m, const ScrollRange& r) {
         m.setMax(r.max);  // may pull Value back into the range and move the picture
         m.setLargeChange(r.largeChange);
-        m.setEnabled(r.enabled);
     };
     setRange(view_.hs, l->hsRange);
     setRange(view_.vs, l->vsRange);
-    hsMirror_->sync();
-    vsMirror_->sync();
 }
 
 void frmCrop::Form_Resize() {
@@ -243,7 +277,7 @@ void frmCrop::Form_Resize() {
 }
 
 void frmCrop::RememberNormalPlacement() {
-    const QScreen* s = screen();
+    const QScreen* s = ScreenOf(this);
     const QRect frame = frameGeometry();
     // Either way: some maximise one direction after the other. With some slack: a
     // window manager may leave its border out of the frame it reports (fluxbox).
@@ -259,7 +293,7 @@ void frmCrop::RememberNormalPlacement() {
     // and say so only a moment later. Decide then; a maximised window is not remembered.
     if (rememberPending_) return;
     rememberPending_ = true;
-    QTimer::singleShot(kMaximiseSettleMs, this, [this] {
+    QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
         rememberPending_ = false;
         placement_.RememberNormalPlacement(placementWindow_);
     });
@@ -267,14 +301,99 @@ void frmCrop::RememberNormalPlacement() {
 
 void frmCrop::HS_Change() {
     picCrop_->setImagePos(QPoint(view_.imageLeft(), picCrop_->imagePos().y()));
-    hsMirror_->sync();
     picCrop_->setFocus();
 }
 
 void frmCrop::VS_Change() {
     picCrop_->setImagePos(QPoint(picCrop_->imagePos().x(), view_.imageTop()));
-    vsMirror_->sync();
     picCrop_->setFocus();
+}
+
+// --- start-up and shutdown -----------------------------------------------------------
+
+void frmCrop::Form_Load(const QString& commandLine) {
+    sizeBound_.InstallSizeHook(this);
+    placement_.LoadWindowPlacement(placementWindow_, SettingsPath(), kDefaultLeft, kDefaultTop,
+                                   kDefaultWidth, kDefaultHeight);
+    // The stored wait checks its menu item; any other value, or a number beyond 32 bits,
+    // checks the default.
+    mnWait_Click(WaitMenuIndex(WaitForStoredValue(LoadCaptureWait(SettingsPath()))));
+    sizeBound_.setMinTrackSize(kMinTrackWidth, kMinTrackHeight);
+
+    editor_.resetLastMove();
+    if (services_.clipboardNeedsFocus) {
+        // Only a focused window may read or write the clipboard: the command-line file and
+        // the read wait until the shown window is active and has been handed the
+        // clipboard, for focusWaitMs at most.
+        startupLoadPending_ = true;
+        startupCommandLine_ = commandLine;
+        services_.clipboard->watchChanges([this] {
+            clipboardHandedOver_ = true;
+            TryStartupLoad();
+        });
+        QTimer::singleShot(std::max(0, services_.focusWaitMs), this,
+                           &frmCrop::LoadStartupClipboard);
+        return;
+    }
+    acquirer_.startUp(commandLine, false);
+}
+
+void frmCrop::TryStartupLoad() {
+    if (startupLoadPending_ && clipboardHandedOver_ && isActiveWindow())
+        QMetaObject::invokeMethod(this, &frmCrop::LoadStartupClipboard, Qt::QueuedConnection);
+}
+
+void frmCrop::LoadStartupClipboard() {
+    if (!startupLoadPending_ || unloaded_) return;
+    startupLoadPending_ = false;
+    services_.clipboard->watchChanges({});
+    // The window is shown by now; a Print Screen is taken with it off the screen, as it is
+    // before the window is first shown.
+    acquirer_.startUp(startupCommandLine_, true);
+}
+
+void frmCrop::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    sizeBound_.RemoveSizeHook(this);
+    // A failed write is not reported (the program has no messages, and the close is never
+    // cancelled); the previous settings file stays intact in that case.
+    (void)placement_.SaveWindowPlacement(placementWindow_, SettingsPath());
+    (void)SaveCaptureWait(captureWait_, SettingsPath());
+}
+
+// --- saving and the menu --------------------------------------------------------------
+
+void frmCrop::cmdSave_Click(int index) {
+    const SaveReport report = SaveSelection(
+        index, sel_.highlight(), picCrop_->picture(), cbJpg_->currentText().toStdString(),
+        *services_.saveDialog, *services_.sound, saveFolder_.folder());
+    saveFolder_.remember(report);
+    if (report.outcome == SaveOutcome::Failed)
+        qWarning("trimlet: the picture was not saved: %s", report.error.c_str());
+}
+
+void frmCrop::mnCopy_Click() {
+    // The sound tells whether it worked.
+    (void)CopySelection(sel_.highlight(), picCrop_->picture(), *services_.clipboard,
+                        *services_.sound);
+}
+
+bool frmCrop::cbJpg_Validate() {
+    const QualityCheck check = ValidateQualityText(cbJpg_->currentText().toStdString());
+    if (check.newText) cbJpg_->setEditText(QString::fromStdString(*check.newText));
+    return check.keepFocus;
+}
+
+// Both windows are built afresh at each opening and block the main window until closed.
+void frmCrop::mnHelp_Click() {
+    frmHelp help(this);
+    help.exec();
+}
+
+void frmCrop::mnVersion_Click() {
+    frmVersion version(services_.urlOpener, this);
+    version.exec();
 }
 
 // --- window events ------------------------------------------------------------------

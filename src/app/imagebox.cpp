@@ -7,11 +7,10 @@
 
 #include "app/layoutview.h"
 #include "export/savesequence.h"
+#include "selection/inputcodes.h"
 
 namespace trimlet {
 namespace {
-
-constexpr QRgb kHighlightXor = 0x00C0FFFF;  // red 192, green 255, blue 255
 
 QRect ToQRect(const PixelRect& r) { return QRect(r.left, r.top, r.width, r.height); }
 
@@ -20,36 +19,38 @@ QRect ToQRect(const PixelRect& r) { return QRect(r.left, r.top, r.width, r.heigh
 int ButtonCode(Qt::MouseButton button) {
     switch (button) {
         case Qt::LeftButton:
-            return 1;
+            return kLeftButton;
         case Qt::RightButton:
-            return 2;
+            return kRightButton;
         case Qt::MiddleButton:
-            return 4;
+            return kMiddleButton;
         default:
             return 0;
     }
 }
 
 int ButtonsCode(Qt::MouseButtons buttons) {
-    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
-           (buttons & Qt::MiddleButton ? 4 : 0);
+    return (buttons & Qt::LeftButton ? kLeftButton : 0) |
+           (buttons & Qt::RightButton ? kRightButton : 0) |
+           (buttons & Qt::MiddleButton ? kMiddleButton : 0);
 }
 
 int ShiftCode(Qt::KeyboardModifiers modifiers) {
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
-           (modifiers & Qt::AltModifier ? 4 : 0);
+    return (modifiers & Qt::ShiftModifier ? kShiftBit : 0) |
+           (modifiers & Qt::ControlModifier ? kCtrlBit : 0) |
+           (modifiers & Qt::AltModifier ? kAltBit : 0);
 }
 
 int KeyCodeFor(int qtKey) {
     switch (qtKey) {
         case Qt::Key_Left:
-            return 37;
+            return kKeyLeft;
         case Qt::Key_Up:
-            return 38;
+            return kKeyUp;
         case Qt::Key_Right:
-            return 39;
+            return kKeyRight;
         case Qt::Key_Down:
-            return 40;
+            return kKeyDown;
         default:
             return 0;
     }

@@ -9,7 +9,7 @@
 namespace trimlet {
 
 // What the image box reports of the user's pointer and keys, in the program's own
-// codes (buttons 1 left, 2 right, 4 middle; shift bits 1 Shift, 2 Ctrl, 4 Alt).
+// codes (selection/inputcodes.h).
 class ImageBoxListener {
 public:
     virtual ~ImageBoxListener() = default;
@@ -72,7 +72,7 @@ protected:
 private:
     // A block of the view's device pixels as the logical rectangle that covers it.
     QRect logicalCover(const QRect& deviceRect) const;
-    bool onPicture(QPointF imageBoxPos) const;
+    [[nodiscard]] bool onPicture(QPointF imageBoxPos) const;
     void notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
                 int buttonCode);
 
@@ -84,7 +84,11 @@ private:
     ImageBoxListener* listener_ = nullptr;
 };
 
-// Codes used by the listener, from Qt's.
+// The highlight: every colour component of the selected block XOR-ed with red 192,
+// green 255, blue 255.
+inline constexpr QRgb kHighlightXor = 0x00C0FFFF;
+
+// Codes used by the listener (see selection/inputcodes.h), from Qt's.
 int ButtonCode(Qt::MouseButton button);
 int ButtonsCode(Qt::MouseButtons buttons);
 int ShiftCode(Qt::KeyboardModifiers modifiers);

@@ -14,7 +14,6 @@ ScrollRange RangeFor(std::int32_t picture, int viewport) {
     ScrollRange r;
     r.max = To16(std::int64_t{picture} - viewport, INT16_MIN);
     r.largeChange = To16(picture, 1);
-    r.enabled = picture > viewport;
     return r;
 }
 

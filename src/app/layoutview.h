@@ -16,7 +16,6 @@ struct ControlRect {
 struct ScrollRange {
     std::int16_t max = 0;
     std::int16_t largeChange = 1;
-    bool enabled = false;
     bool operator==(const ScrollRange&) const = default;
 };
 
@@ -63,8 +62,8 @@ inline constexpr int kBarReserve = 16;    // what the layout leaves for each bar
 // picture pixel is one device pixel at any ratio. Nothing when minimised.
 //
 // The bars overlap the client area's last column and row by one pixel, and the 16 x 16
-// corner stays empty. Max = picture size - viewport size, LargeChange = picture size,
-// each bar enabled only when the picture is strictly larger than the viewport.
+// corner stays empty. Max = picture size - viewport size, LargeChange = picture size
+// (Min stays 1, so a bar can be moved only when Max is above 1).
 //
 // Limits: the ranges are 16-bit. A difference beyond -32768..32767 is clamped to that
 // range (so a picture more than 32767 pixels larger than the viewport scrolls only to

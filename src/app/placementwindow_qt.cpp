@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/sizebound.h"
+#include "app/windowframe.h"
 #include "common/numtext.h"
 #include "platform/session.h"
 
@@ -15,13 +16,6 @@ namespace trimlet {
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
-// How long a window manager may take to give a restored window its normal frame.
-constexpr int kFrameSettleMs = 150;
-
-const QScreen* ScreenOf(const QWidget* w) {
-    return w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-}
-
 double TwipsPerPixel(const QScreen* screen, bool horizontal) {
     const double dpi =
         screen ? (horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY())
@@ -79,12 +73,7 @@ bool QtPlacementWindow::positionKnown() const {
     return WindowPositionKnown(QGuiApplication::platformName());
 }
 
-QMargins QtPlacementWindow::frame() const {
-    const QRect in = window_->geometry();
-    const QRect out = window_->frameGeometry();
-    return {in.left() - out.left(), in.top() - out.top(), out.right() - in.right(),
-            out.bottom() - in.bottom()};
-}
+QMargins QtPlacementWindow::frame() const { return FrameMargins(window_); }
 
 WindowShowState QtPlacementWindow::state() const {
     const Qt::WindowStates s = window_->windowState();
@@ -137,33 +126,23 @@ void QtPlacementWindow::applyPending() {
 }
 
 bool QtPlacementWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_ || !pending_) return QObject::eventFilter(watched, event);
-    switch (event->type()) {
-        case QEvent::Show:
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowStateChange:
-            if (state() != WindowShowState::Normal) {
-                leftNormal_ = true;
-            } else if (window_->isVisible() && !frame().isNull()) {
-                // Coming back from maximised, the window manager changes the frame (a
-                // maximised window may have no side borders) after the state: wait for
-                // the normal frame before taking it off the rectangle.
-                if (leftNormal_) {
-                    if (!applyScheduled_) {
-                        applyScheduled_ = true;
-                        QTimer::singleShot(kFrameSettleMs, this, [this] {
-                            applyScheduled_ = false;
-                            applyPending();
-                        });
-                    }
-                } else {
-                    applyPending();
-                }
-            }
-            break;
-        default:
-            break;
+    if (watched != window_ || !pending_ || !MayMoveWindow(event))
+        return QObject::eventFilter(watched, event);
+    if (state() != WindowShowState::Normal) {
+        leftNormal_ = true;
+    } else if (window_->isVisible() && !frame().isNull()) {
+        // Coming back from maximised, the window manager changes the frame (a maximised
+        // window may have no side borders) after the state: wait for the normal frame
+        // before taking it off the rectangle.
+        if (!leftNormal_) {
+            applyPending();
+        } else if (!applyScheduled_) {
+            applyScheduled_ = true;
+            QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
+                applyScheduled_ = false;
+                applyPending();
+            });
+        }
     }
     return QObject::eventFilter(watched, event);
 }

@@ -2,12 +2,12 @@
 
 #include <QScrollBar>
 
-#include "common/scrollbarmodel.h"
-
 namespace trimlet {
 
-ScrollBarMirror::ScrollBarMirror(ScrollBarModel& model, QScrollBar& bar, QObject* parent)
-    : QObject(parent), model_(model), bar_(bar) {
+ScrollBarMirror::ScrollBarMirror(ScrollBarModel& model, QScrollBar& bar)
+    : model_(model),
+      bar_(bar),
+      subscription_(model.subscribe([this] { sync(); }, [this] { sync(); })) {
     // valueChanged arrives for arrow and trough clicks and live while the thumb is
     // dragged (tracking is on), so the picture follows the thumb.
     connect(&bar_, &QScrollBar::valueChanged, this, [this](int value) {
@@ -15,6 +15,8 @@ ScrollBarMirror::ScrollBarMirror(ScrollBarModel& model, QScrollBar& bar, QObject
     });
     sync();
 }
+
+ScrollBarMirror::~ScrollBarMirror() { model_.unsubscribe(subscription_); }
 
 void ScrollBarMirror::sync() {
     syncing_ = true;

@@ -1,21 +1,19 @@
 #include "app/sizebound.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
+#include "app/windowframe.h"
+
 namespace trimlet {
 
 namespace {
 
-// How long a window manager may take to say that the size it gave is a maximised one.
-constexpr int kSettleMs = 150;
-
 QSize WorkArea(const QWidget* window) {
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(window);
     return screen ? screen->availableGeometry().size() : QSize();
 }
 
@@ -59,14 +57,11 @@ void SizeBound::setMinTrackSize(int width, int height) {
 }
 
 SizeLimits SizeBound::limitsFor(const QWidget* window) const {
-    const QRect inside = window->geometry();
-    const QRect outside = window->frameGeometry();
-    const QMargins frame(inside.left() - outside.left(), inside.top() - outside.top(),
-                         outside.right() - inside.right(), outside.bottom() - inside.bottom());
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(window);
     const QSize screenSize =
         screen ? screen->geometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    return ClientSizeLimits(QSize(minTrackWidth_, minTrackHeight_), screenSize, frame);
+    return ClientSizeLimits(QSize(minTrackWidth_, minTrackHeight_), screenSize,
+                            FrameMargins(window));
 }
 
 void SizeBound::apply() {
@@ -93,7 +88,7 @@ void SizeBound::apply() {
                 // Too large: maybe a window manager maximising the window, which may
                 // say so only after giving it the size. Decide once that has arrived.
                 correctionPending_ = true;
-                QTimer::singleShot(kSettleMs, this, [this] {
+                QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
                     correctionPending_ = false;
                     correctOversize();
                 });
@@ -112,18 +107,7 @@ void SizeBound::correctOversize() {
 }
 
 bool SizeBound::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_) {
-        switch (event->type()) {
-            case QEvent::Show:
-            case QEvent::Move:
-            case QEvent::Resize:
-            case QEvent::WindowStateChange:
-                apply();
-                break;
-            default:
-                break;
-        }
-    }
+    if (watched == window_ && MayMoveWindow(event)) apply();
     return QObject::eventFilter(watched, event);
 }
 

@@ -6,6 +6,8 @@
 #include <QImageReader>
 #include <functional>
 
+#include "common/pixelformat.h"
+
 namespace trimlet {
 namespace {
 
@@ -40,8 +42,7 @@ PictureRead Decode(QIODevice& device, const std::function<QByteArray()>& jpegByt
     }
     if (qint64(picture.width()) * picture.height() * 4 > kPictureBudgetBytes)
         return Refused(PictureRefusal::OverBudget);
-    // In place where the depth allows (ARGB32 to RGB32), so no second copy is made.
-    if (picture.format() != QImage::Format_RGB32) picture.convertTo(QImage::Format_RGB32);
+    ToViewPixels(picture);
     if (picture.isNull()) return Refused(PictureRefusal::OverBudget);
     return PictureRead{std::move(picture), PictureRefusal::None};
 }

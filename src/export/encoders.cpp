@@ -17,22 +17,12 @@
 #include <vector>
 
 #include "common/atomicfile.h"
+#include "common/pixelformat.h"
 #include "export/dither.h"
 #include "export/jpegwriter.h"
 
 namespace trimlet {
 namespace {
-
-// The encoders read 32-bit pixels 0xAARRGGBB; anything else is converted once.
-QImage As32Bit(const QImage& image) {
-    switch (image.format()) {
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-            return image;  // shared, no copy
-        default:
-            return image.convertToFormat(QImage::Format_RGB32);
-    }
-}
 
 ExportResult CheckBlock(const QImage& block, int maxSide) {
     if (block.isNull() || block.width() < 1 || block.height() < 1)
@@ -370,7 +360,7 @@ int WriteToDevice(GifFileType* gif, const GifByteType* data, int length) {
 
 ExportResult EncodeBmp(const QImage& input, QIODevice& out) {
     if (ExportResult r = CheckBlock(input, std::numeric_limits<std::int32_t>::max()); !r) return r;
-    const QImage block = As32Bit(input);
+    const QImage block = As32BitPixels(input);
     const std::uint64_t width = static_cast<std::uint64_t>(block.width());
     const std::uint64_t height = static_cast<std::uint64_t>(block.height());
     const std::uint64_t rowBytes = (width * 3 + 3) & ~std::uint64_t{3};
@@ -434,7 +424,7 @@ ExportResult EncodeBmp(const QImage& input, QIODevice& out) {
 ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
     if (ExportResult r = CheckBlock(input, 65500); !r) return r;
     if (quality < 1 || quality > 100) return ExportResult::Failure("JPEG quality out of 1..100");
-    const QImage block = As32Bit(input);
+    const QImage block = As32BitPixels(input);
 
     return WriteJpeg(block, quality, ChromaForQuality(quality), out);
 }
@@ -518,7 +508,7 @@ static ExportResult ChoosePalette(const QImage& block, const GifOptions& options
 
 ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& options) {
     if (ExportResult r = CheckBlock(input, 65535); !r) return r;
-    const QImage block = As32Bit(input);
+    const QImage block = As32BitPixels(input);
     const int width = block.width();
     const int height = block.height();
 
@@ -570,7 +560,7 @@ ExportResult EncodePng(const QImage& input, QIODevice& out, const PngOptions& op
     if (ExportResult r = CheckBlock(input, std::numeric_limits<std::int32_t>::max()); !r) return r;
     if (options.level < 0 || options.level > 9)
         return ExportResult::Failure("PNG: compression level out of 0..9");
-    const QImage block = As32Bit(input);
+    const QImage block = As32BitPixels(input);
 
     std::vector<png_bytep> rows(static_cast<std::size_t>(block.height()));
     for (int y = 0; y < block.height(); ++y)
@@ -591,7 +581,7 @@ ExportResult EncodePng(const QImage& input, QIODevice& out, const PngOptions& op
 ExportResult EncodePngInTwoBands(const QImage& input, QIODevice& out, const PngOptions& options) {
     if (ExportResult r = CheckBlock(input, std::numeric_limits<std::int32_t>::max()); !r) return r;
     if (input.height() < 2) return ExportResult::Failure("PNG: one row makes no two bands");
-    const QImage block = As32Bit(input);
+    const QImage block = As32BitPixels(input);
     std::vector<png_bytep> rows(static_cast<std::size_t>(block.height()));
     for (int y = 0; y < block.height(); ++y)
         rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(block.constScanLine(y));

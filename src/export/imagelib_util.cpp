@@ -1,18 +1,16 @@
 #include "export/imagelib_util.h"
 
 #include <QImage>
-#include <QImageReader>
 
+#include "common/picturereader.h"
 #include "export/encoders.h"
 
 namespace trimlet {
 namespace {
 
+// Under the same limits as every other picture that comes in.
 QImage ReadSource(const QString& source) {
-    QImageReader reader(source);
-    QImage image = reader.read();
-    if (image.isNull()) return image;
-    return image.convertToFormat(QImage::Format_RGB32);
+    return ReadPictureFile(source).picture.value_or(QImage());
 }
 
 }  // namespace

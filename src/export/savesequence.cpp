@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 
+#include "common/pixelformat.h"
 #include "export/quality.h"
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
@@ -29,9 +30,8 @@ const SaveButton* SaveButtonFor(int index) {
 
 QImage CutOut(const QImage& input, const PixelRect& block) {
     if (block.width < 1 || block.height < 1) return {};
-    const bool as32Bit =
-        input.format() == QImage::Format_RGB32 || input.format() == QImage::Format_ARGB32;
-    const QImage picture = as32Bit ? input : input.convertToFormat(QImage::Format_RGB32);
+    const QImage picture = As32BitPixels(input);
+    const bool converted = picture.format() != input.format();
     const qint64 left = block.left, top = block.top;
     const qint64 right = left + block.width, bottom = top + block.height;  // exclusive
     if (!picture.isNull() && left >= 0 && top >= 0 && right <= picture.width() &&
@@ -41,7 +41,7 @@ QImage CutOut(const QImage& input, const PixelRect& block) {
         const uchar* origin = picture.constBits() + top * picture.bytesPerLine() + left * 4;
         const QImage view(origin, block.width, block.height, picture.bytesPerLine(),
                           QImage::Format_RGB32);
-        return as32Bit ? view : view.copy();
+        return converted ? view.copy() : view;
     }
     QImage out(block.width, block.height, QImage::Format_RGB32);
     if (out.isNull()) return out;  // too large to allocate

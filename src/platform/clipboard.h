@@ -14,7 +14,7 @@ public:
     // The clipboard's picture; a null QImage when it holds none (text, files, nothing);
     // empty when the clipboard cannot be read at all, or holds a picture that cannot be
     // read within the picture limits.
-    virtual std::optional<QImage> readImage() = 0;
+    [[nodiscard]] virtual std::optional<QImage> readImage() = 0;
     // Puts a picture on the clipboard, where other programs can paste it.
     [[nodiscard]] virtual bool writeImage(const QImage& image) = 0;
     // Calls `changed` whenever the window system tells of a new clipboard content (on

@@ -11,7 +11,7 @@ class ScreenGrabber {
 public:
     virtual ~ScreenGrabber() = default;
     // A null QImage when the window system gives no picture.
-    virtual QImage grabDesktop() = 0;
+    [[nodiscard]] virtual QImage grabDesktop() = 0;
 };
 
 // Chooses the way at each capture: in a Wayland session (whichever platform plugin the
@@ -34,6 +34,6 @@ private:
 };
 
 // The grabber for the session the application runs in.
-std::unique_ptr<ScreenGrabber> CreateScreenGrabber();
+[[nodiscard]] std::unique_ptr<ScreenGrabber> CreateScreenGrabber();
 
 }  // namespace trimlet

@@ -17,6 +17,6 @@ public:
 };
 
 // The desktop's sounds through libcanberra ("dialog-information", "dialog-error").
-std::unique_ptr<SoundPlayer> CreateSoundPlayer();
+[[nodiscard]] std::unique_ptr<SoundPlayer> CreateSoundPlayer();
 
 }  // namespace trimlet

@@ -13,6 +13,6 @@ public:
 };
 
 // The opener of the desktop the application runs on.
-std::unique_ptr<UrlOpener> CreateUrlOpener();
+[[nodiscard]] std::unique_ptr<UrlOpener> CreateUrlOpener();
 
 }  // namespace trimlet

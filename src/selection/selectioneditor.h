@@ -3,17 +3,10 @@
 #include <functional>
 
 #include "common/viewmodel.h"
+#include "selection/inputcodes.h"
 #include "selection/selection.h"
 
 namespace trimlet {
-
-// Button codes of pointer events: the one button that changed in a press or release,
-// the sum of the held buttons in a move.
-enum MouseButtonCode { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
-// Modifier bits of pointer and key events.
-enum ShiftBit { kShiftBit = 1, kCtrlBit = 2, kAltBit = 4 };
-// Key codes of the arrow keys.
-enum KeyCode { kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40 };
 
 // Edits the selection with the pointer and the keyboard. Reads the view's geometry
 // and scrolls it only by setting a scroll bar value (whose change handler moves the
@@ -46,7 +39,7 @@ public:
 private:
     // The swallow state after a resize: true (and the state ends) when this pointer
     // event is to be dropped.
-    bool swallowEvent();
+    [[nodiscard]] bool swallowEvent();
 
     Selection& sel_;
     ViewModel& view_;

@@ -10,6 +10,8 @@ namespace trimlet {
 namespace {
 
 const QString kSection = QStringLiteral("Window");
+const QString kWaitSection = QStringLiteral("Wait");
+const QString kWaitKey = QStringLiteral("Capture");
 
 QString NumberText(double value) { return QString::fromStdString(GeneralNumberText(value)); }
 QString NumberText(float value) { return QString::fromStdString(GeneralNumberText(value)); }
@@ -121,6 +123,17 @@ void WindowPlacement::RememberNormalPlacement(const PlacementWindow& window) {
     if (window.state() != WindowShowState::Normal) return;
     normal_ = {RoundClampInt32(window.left()), RoundClampInt32(window.top()),
                RoundClampInt32(window.width()), RoundClampInt32(window.height())};
+}
+
+std::optional<std::int32_t> LoadCaptureWait(const QString& path) {
+    const QString text = ReadIniValue(kWaitSection, kWaitKey, QString(), path);
+    if (text.isEmpty()) return std::nullopt;
+    return RoundToInt32(Val(text.toStdString()));
+}
+
+bool SaveCaptureWait(std::int32_t milliseconds, const QString& path) {
+    return WriteIniValue(kWaitSection, kWaitKey,
+                         QString::fromStdString(TrimmedNumberText(milliseconds)), path);
 }
 
 }  // namespace trimlet

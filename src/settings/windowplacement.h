@@ -4,6 +4,7 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace trimlet {
@@ -73,5 +74,12 @@ public:
 private:
     NormalPlacement normal_;
 };
+
+// The capture wait in section "Wait", key "Capture", in milliseconds. Read as the
+// stored text's numeric value rounded to a signed 32-bit integer, halves to even; empty
+// when the file holds none or the value does not round into 32 bits.
+[[nodiscard]] std::optional<std::int32_t> LoadCaptureWait(const QString& path);
+// Written as trimmed number text ("1000"); false when the file could not be written.
+[[nodiscard]] bool SaveCaptureWait(std::int32_t milliseconds, const QString& path);
 
 }  // namespace trimlet

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/capturewait.h"
+#include "settings/windowplacement.h"
+#include "support/tempini.h"
 
 namespace trimlet {
 namespace {
 
-TEST(CaptureWait, AStoredTextSelectsOneOfTheFourWaits) {
+class CaptureWait : public ::testing::Test, protected testing::TempIniFile {};
+
+TEST_F(CaptureWait, AStoredTextSelectsOneOfTheFourWaits) {
     struct Case {
         const char* stored;
         int wait;
@@ -16,14 +20,32 @@ TEST(CaptureWait, AStoredTextSelectsOneOfTheFourWaits) {
         {"500.5", 500}, {"1999.5", 2000}, {" 2000", 2000}, {"3e3", 3000},  {"1e12", 1000},
         {"&H1F4", 500}, {"2000ms", 2000}, {"4000", 1000},
     };
-    for (const auto& c : cases) EXPECT_EQ(WaitForStoredText(c.stored), c.wait) << c.stored;
+    for (const auto& c : cases) {
+        put(QByteArray("[Wait]\nCapture=") + c.stored + "\n");
+        EXPECT_EQ(WaitForStoredValue(LoadCaptureWait(path())), c.wait) << c.stored;
+    }
 }
 
-TEST(CaptureWait, MenuPositions) {
+TEST_F(CaptureWait, NoFileAndNoKeyGiveTheDefault) {
+    EXPECT_EQ(WaitForStoredValue(LoadCaptureWait(path())), 1000);
+    put("[Window]\nLeft=0\n");
+    EXPECT_EQ(WaitForStoredValue(LoadCaptureWait(path())), 1000);
+}
+
+TEST_F(CaptureWait, AWrittenWaitReadsBackAndKeepsTheOtherKeys) {
+    put("[Window]\nLeft=15\n[Wait]\nCapture=500\n");
+    ASSERT_TRUE(SaveCaptureWait(3000, path()));
+    EXPECT_EQ(contents(), QByteArray("[Window]\nLeft=15\n[Wait]\nCapture=3000\n"));
+    EXPECT_EQ(WaitForStoredValue(LoadCaptureWait(path())), 3000);
+}
+
+TEST(CaptureWaitMenu, PositionsAndTheDefault) {
     EXPECT_EQ(WaitMenuIndex(500), 0);
     EXPECT_EQ(WaitMenuIndex(3000), 3);
     EXPECT_EQ(WaitMenuIndex(1500), -1);
     EXPECT_EQ(WaitForStoredValue(-1), kDefaultCaptureWait);
+    EXPECT_EQ(WaitForStoredValue(std::nullopt), kDefaultCaptureWait);
+    EXPECT_EQ(kCaptureWaitItems[kDefaultCaptureWaitItem].caption, "1.0秒(デフォルト)");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 
 namespace trimlet {
 namespace {
@@ -94,9 +95,9 @@ protected:
 TEST_F(AcquireTest, CaptureHidesWaitsGrabsShowsAndSelectsTheScreen) {
     clipboard.image = PatternImage(50, 40);
     start();
-    window->mnWait3000_Click();
+    window->mnWait_Click(3);
     journal.steps.clear();
-    window->cmdCap()->click();
+    Peer(window).cmdCap()->click();
     EXPECT_EQ(journal.steps, (std::vector<std::string>{"sleep 3000", "grab"}));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(1280,1024) W=1280 H=1024");
@@ -108,17 +109,17 @@ TEST_F(AcquireTest, ACaptureThatGivesNoPictureKeepsTheViewAndMakesNoSound) {
     // even when the clipboard meanwhile holds something else.
     clipboard.image = PatternImage(50, 40);
     start();
-    window->selection() = Selection{3, 3, 4, 4, 3, 3};
+    Peer(window).selection() = Selection{3, 3, 4, 4, 3, 3};
     window->ShowSelection();
     const QString title = window->windowTitle();
     clipboard.image = PatternImage(70, 70);
     grabber.setScreen(QImage());
     journal.steps.clear();
-    window->cmdCap()->click();
+    Peer(window).cmdCap()->click();
     EXPECT_EQ(journal.steps, (std::vector<std::string>{"sleep 1000", "grab"}));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), title);
-    EXPECT_EQ(window->picCrop()->picture().size(), QSize(50, 40));
+    EXPECT_EQ(Peer(window).picCrop()->picture().size(), QSize(50, 40));
     EXPECT_EQ(clipboard.writes, 0);
     EXPECT_TRUE(sound.played.empty());
 }
@@ -130,7 +131,7 @@ TEST_F(AcquireTest, WhereTheClipboardNeedsFocusStartUpReadsItOnceTheShownWindowI
     create();
     window->Form_Load(QString());
     EXPECT_EQ(clipboard.reads, 0);
-    EXPECT_TRUE(window->startupLoadPending());
+    EXPECT_TRUE(Peer(window).startupLoadPending());
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -139,7 +140,7 @@ TEST_F(AcquireTest, WhereTheClipboardNeedsFocusStartUpReadsItOnceTheShownWindowI
     EXPECT_EQ(clipboard.reads, 0);
     ASSERT_TRUE(clipboard.watcher);
     clipboard.watcher();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Peer(window).startupLoadPending(); }, 5000));
     EXPECT_EQ(clipboard.reads, 1);
     EXPECT_FALSE(clipboard.watcher);  // no longer watched
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(50,40) W=50 H=40");
@@ -158,7 +159,7 @@ TEST_F(AcquireTest, WithoutTheFocusTheStartUpReadRunsWhenTheWaitIsOver) {
     // The file waits with the read: an unfocused window's clipboard write would not
     // reach the other programs.
     EXPECT_EQ(clipboard.writes, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Peer(window).startupLoadPending(); }, 5000));
     EXPECT_EQ(clipboard.image->size(), QSize(33, 22));
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(33,22) W=33 H=22");
 }
@@ -173,7 +174,7 @@ TEST_F(AcquireTest, StartUpPrintScreenAfterTheFocusWaitTakesTheScreenWithoutTheW
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     clipboard.watcher();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->startupLoadPending(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Peer(window).startupLoadPending(); }, 5000));
     EXPECT_EQ(journal.steps, std::vector<std::string>{"grab"});  // not "(window visible)"
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(1280,1024) W=1280 H=1024");
@@ -182,12 +183,13 @@ TEST_F(AcquireTest, StartUpPrintScreenAfterTheFocusWaitTakesTheScreenWithoutTheW
 TEST_F(AcquireTest, WaitMenuKeepsExactlyOneItemChecked) {
     clipboard.image = PatternImage(5, 5);
     start();
-    EXPECT_EQ(window->captureWait(), 1000);
+    EXPECT_EQ(Peer(window).captureWait(), 1000);
     const int waits[] = {500, 1000, 2000, 3000};
     for (int i : {0, 3, 3, 2, 1}) {
-        window->mnWait(i)->trigger();
-        EXPECT_EQ(window->captureWait(), waits[i]);
-        for (int j = 0; j < 4; ++j) EXPECT_EQ(window->mnWait(j)->isChecked(), j == i) << i << j;
+        Peer(window).mnWait(i)->trigger();
+        EXPECT_EQ(Peer(window).captureWait(), waits[i]);
+        for (int j = 0; j < 4; ++j)
+            EXPECT_EQ(Peer(window).mnWait(j)->isChecked(), j == i) << i << j;
     }
 }
 
@@ -197,20 +199,20 @@ TEST_F(AcquireTest, DroppingFilesLoadsTheFirstOneOntoTheClipboardAndIntoTheView)
     const QStringList three = {picture("one.png", {120, 80}), picture("two.png", {30, 30}),
                                picture("three.bmp", {10, 10})};
     std::unique_ptr<QMimeData> data(files(three));
-    drop(window->picCrop(), data.get());
+    drop(Peer(window).picCrop(), data.get());
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(120,80) W=120 H=80");
     EXPECT_EQ(clipboard.image->size(), QSize(120, 80));
     EXPECT_EQ(clipboard.writes, 1);
     // The grey viewport takes drops too.
     std::unique_ptr<QMimeData> second(files({three[1]}));
-    drop(window->picCrop(), second.get());
+    drop(Peer(window).picCrop(), second.get());
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(30,30) W=30 H=30");
 }
 
 TEST_F(AcquireTest, DroppingTextOrANonPictureChangesNothing) {
     clipboard.image = PatternImage(50, 40);
     start();
-    window->selection() = Selection{3, 3, 4, 4, 3, 3};
+    Peer(window).selection() = Selection{3, 3, 4, 4, 3, 3};
     window->ShowSelection();
     const QString title = window->windowTitle();
 
@@ -226,10 +228,10 @@ TEST_F(AcquireTest, DroppingTextOrANonPictureChangesNothing) {
     auto remote = std::make_unique<QMimeData>();
     remote->setUrls({QUrl("https://example.invalid/pic.png")});
     for (QMimeData* data : {text.get(), bogus.get(), remote.get()}) {
-        drop(window->picCrop(), data);
+        drop(Peer(window).picCrop(), data);
         EXPECT_EQ(window->windowTitle(), title);
         EXPECT_EQ(clipboard.writes, 0);
-        EXPECT_EQ(window->picCrop()->picture().size(), QSize(50, 40));
+        EXPECT_EQ(Peer(window).picCrop()->picture().size(), QSize(50, 40));
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "app/frmcrop.h"
 #include "app/viewtest.h"
+#include "support/frmcroppeer.h"
 
 namespace trimlet {
 
@@ -50,7 +51,7 @@ TEST_F(EditingTest, LeftDragDrawsRubberBandAndPaintsOnlyTheBlock) {
     expectShownHighlight();
     move(Qt::LeftButton, {20.4, 30.6});  // left of and above the press
     release(Qt::LeftButton, {20.4, 30.6});
-    EXPECT_EQ(window->selection(), (Selection{20, 31, 40, 19, 20, 31}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{20, 31, 40, 19, 20, 31}));
     EXPECT_EQ(title(), QStringLiteral("選択(20,31)-(60,50) W=41 H=20"));
     expectShownHighlight();
 }
@@ -60,14 +61,14 @@ TEST_F(EditingTest, DragPastThePictureStopsAtItsEdges) {
     press(Qt::LeftButton, {60, 50});
     move(Qt::LeftButton, {-40, 900});
     release(Qt::LeftButton, {-40, 900});
-    EXPECT_EQ(window->selection(), (Selection{1, 50, 59, 100, 1, 50}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{1, 50, 59, 100, 1, 50}));
     EXPECT_EQ(title(), QStringLiteral("選択(1,50)-(60,150) W=60 H=101"));
     expectShownHighlight();
 }
 
 TEST_F(EditingTest, DragPastTheVisibleEdgeScrollsOnePixelPerMove) {
     start(1000, 800);  // viewport V x U = 401 x 282 at ratio 1: HS 1..599, VS 1..518
-    const int V = window->view().viewportWidth, U = window->view().viewportHeight;
+    const int V = Peer(window).view().viewportWidth, U = Peer(window).view().viewportHeight;
     press(Qt::LeftButton, {100, 100});
     for (int i = 0; i < 5; ++i) {
         // The pointer stays at the same place on the screen, beyond the bottom right of
@@ -75,15 +76,15 @@ TEST_F(EditingTest, DragPastTheVisibleEdgeScrollsOnePixelPerMove) {
         const QPoint onScreen(V + 4, U + 8);
         move(Qt::LeftButton, QPointF(onScreen - imagePos()));
     }
-    EXPECT_EQ(window->HS()->value(), 6);
-    EXPECT_EQ(window->VS()->value(), 6);
+    EXPECT_EQ(Peer(window).HS()->value(), 6);
+    EXPECT_EQ(Peer(window).VS()->value(), 6);
     EXPECT_EQ(imagePos(), QPoint(-5, -5));
     // The last move was at V + 4 + 4, U + 8 + 4: the box had moved by 4 then.
-    EXPECT_EQ(window->selection(), (Selection{100, 100, V + 8 - 100, U + 12 - 100, 100, 100}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{100, 100, V + 8 - 100, U + 12 - 100, 100, 100}));
     expectShownHighlight();
     // Back inside the view: no further scroll.
     move(Qt::LeftButton, {300, 200});
-    EXPECT_EQ(window->HS()->value(), 6);
+    EXPECT_EQ(Peer(window).HS()->value(), 6);
     release(Qt::LeftButton, {300, 200});
 }
 
@@ -91,7 +92,7 @@ TEST_F(EditingTest, NarrowTallPictureDoesNotScrollDuringADrag) {
     start(300, 1000);
     press(Qt::LeftButton, {10, 10});
     move(Qt::LeftButton, {10, 400});
-    EXPECT_EQ(window->VS()->value(), 1);
+    EXPECT_EQ(Peer(window).VS()->value(), 1);
     EXPECT_EQ(imagePos(), QPoint(0, 0));
 }
 
@@ -103,12 +104,12 @@ TEST_F(EditingTest, RightDragInsideMovesOutsideDoesNothing) {
     press(Qt::RightButton, {40, 30});  // the last column and row count as inside
     move(Qt::RightButton, {50, 45});
     release(Qt::RightButton, {50, 45});
-    EXPECT_EQ(window->selection(), (Selection{30, 35, 20, 10, 30, 35}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{30, 35, 20, 10, 30, 35}));
     expectShownHighlight();
     press(Qt::RightButton, {190, 140});
     move(Qt::RightButton, {100, 100});
     release(Qt::RightButton, {100, 100});
-    EXPECT_EQ(window->selection(), (Selection{30, 35, 20, 10, 30, 35}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{30, 35, 20, 10, 30, 35}));
     // Pushed beyond the right edge it stops with its right column at the width.
     press(Qt::RightButton, {35, 40});
     move(Qt::RightButton, {500, 40});
@@ -123,13 +124,13 @@ TEST_F(EditingTest, RightDragFollowsTheMovedSelection) {
     move(Qt::LeftButton, {149, 149});
     release(Qt::LeftButton, {149, 149});
     // Moved down so that its bottom row is 47 rows below the viewport (329 at ratio 1).
-    const int U = window->view().viewportHeight;  // 282 at ratio 1
+    const int U = Peer(window).view().viewportHeight;  // 282 at ratio 1
     const double to = 120 + (U + 47 - 149);
     press(Qt::RightButton, {120, 120});
     move(Qt::RightButton, {120, to});
-    EXPECT_EQ(window->VS()->value(), 47);  // bottom row - viewport height
+    EXPECT_EQ(Peer(window).VS()->value(), 47);  // bottom row - viewport height
     EXPECT_EQ(imagePos(), QPoint(0, -46));
-    EXPECT_EQ(window->HS()->value(), 1);
+    EXPECT_EQ(Peer(window).HS()->value(), 1);
     release(Qt::RightButton, {120, to});
     expectShownHighlight();
 }
@@ -142,18 +143,18 @@ TEST_F(EditingTest, DoubleClickSelectsAllAgainAndRightDoubleClickIsAPress) {
     release(Qt::LeftButton, {30, 30});
     EXPECT_EQ(title(), QStringLiteral("選択(1,1)-(200,150) W=200 H=150"));
     mouse(QEvent::MouseButtonDblClick, Qt::RightButton, Qt::RightButton, {30, 30});
-    EXPECT_TRUE(window->editor().moveMode());
+    EXPECT_TRUE(Peer(window).editor().moveMode());
 }
 
 TEST_F(EditingTest, TheFirstPointerEventAfterAResizeIsDropped) {
     start(200, 150);
     window->resize(window->width() + 20, window->height() + 10);
     QCoreApplication::processEvents();
-    ASSERT_TRUE(window->editor().skipMouseEvent());
+    ASSERT_TRUE(Peer(window).editor().skipMouseEvent());
     press(Qt::LeftButton, {30, 30});  // swallowed
     release(Qt::LeftButton, {30, 30});
     EXPECT_EQ(title(), QStringLiteral("選択(1,1)-(200,150) W=200 H=150"));
-    EXPECT_FALSE(window->editor().skipMouseEvent());
+    EXPECT_FALSE(Peer(window).editor().skipMouseEvent());
     // A resize, then a plain move: the move is what gets dropped; the press acts.
     window->resize(window->width() - 20, window->height() - 10);
     QCoreApplication::processEvents();
@@ -166,9 +167,9 @@ TEST_F(EditingTest, ALoadEndsTheSwallowState) {
     start(200, 150);
     window->resize(window->width() + 20, window->height() + 10);
     QCoreApplication::processEvents();
-    ASSERT_TRUE(window->editor().skipMouseEvent());
-    window->cmdCBChk()->click();
-    EXPECT_FALSE(window->editor().skipMouseEvent());
+    ASSERT_TRUE(Peer(window).editor().skipMouseEvent());
+    Peer(window).cmdCBChk()->click();
+    EXPECT_FALSE(Peer(window).editor().skipMouseEvent());
     press(Qt::LeftButton, {40, 40});
     EXPECT_EQ(title(), QStringLiteral("選択(40,40)-(40,40) W=1 H=1"));
 }
@@ -202,7 +203,7 @@ TEST_F(EditingTest, OtherKeysLeaveTheCaptionAlone) {
         key(k);
     key(Qt::Key_End, Qt::ShiftModifier);
     EXPECT_EQ(title(), QStringLiteral("marker"));
-    EXPECT_EQ(window->selection(), (Selection{20, 20, 0, 0, 20, 20}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{20, 20, 0, 0, 20, 20}));
 }
 
 // Alt+arrow reaches the picture as a key press with Alt held, and Alt never brings
@@ -222,15 +223,15 @@ protected:
 
 TEST_P(AltKeyTest, AltArrowScrollsAndTheMenuBarStaysInactive) {
     start(1000, 800);
-    const int V = window->view().viewportWidth;  // 401 at ratio 1
+    const int V = Peer(window).view().viewportWidth;  // 401 at ratio 1
     press(Qt::LeftButton, {V - 21.0, 10});
     move(Qt::LeftButton, {V - 2.0, 20});
     release(Qt::LeftButton, {V - 2.0, 20});
     key(Qt::Key_Right, Qt::AltModifier);  // right edge V - 1 still inside: no scroll
-    EXPECT_EQ(window->HS()->value(), 1);
+    EXPECT_EQ(Peer(window).HS()->value(), 1);
     key(Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
     EXPECT_EQ(title(), QStringLiteral("選択(%1,10)-(%2,20) W=20 H=11").arg(V - 10).arg(V + 9));
-    EXPECT_EQ(window->HS()->value(), 9);  // right edge V + 9 - viewport width V
+    EXPECT_EQ(Peer(window).HS()->value(), 9);  // right edge V + 9 - viewport width V
     EXPECT_EQ(imagePos(), QPoint(-8, 0));
     // Alt pressed and released alone: no menu keyboard mode, the focus stays.
     QTest::keyPress(box(), Qt::Key_Alt, Qt::AltModifier);
@@ -255,9 +256,9 @@ TEST_F(EditingTest, WindowsStyleReallyNavigatesTheMenuBarWithAlt) {
     const QString previous = QApplication::style()->name();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     start(200, 150);
-    window->cmdSave(0)->setFocus();
-    QTest::keyPress(window->cmdSave(0), Qt::Key_Alt, Qt::AltModifier);
-    QTest::keyRelease(window->cmdSave(0), Qt::Key_Alt, Qt::NoModifier);
+    Peer(window).cmdSave(0)->setFocus();
+    QTest::keyPress(Peer(window).cmdSave(0), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(Peer(window).cmdSave(0), Qt::Key_Alt, Qt::NoModifier);
     QCoreApplication::processEvents();
     EXPECT_NE(window->menuBar()->activeAction(), nullptr);
     window.reset();
@@ -277,10 +278,10 @@ TEST_F(EditingTest, ADragKeepsThePointerOutsideThePicture) {
     QTest::mousePress(box(), Qt::LeftButton, Qt::NoModifier, pressAt);
     // Onto the grey viewport right of and below the picture, then onto the buttons.
     QTest::mouseMove(box(), QPoint(300, 200));
-    EXPECT_EQ(window->selection(), (Selection{left, top, 200 - left, 150 - top, left, top}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{left, top, 200 - left, 150 - top, left, top}));
     QTest::mouseMove(box(), QPoint(-5, -20));
     QTest::mouseRelease(box(), Qt::LeftButton, Qt::NoModifier, QPoint(-5, -20));
-    EXPECT_EQ(window->selection(), (Selection{1, 1, left - 1, top - 1, 1, 1}));
+    EXPECT_EQ(Peer(window).selection(), (Selection{1, 1, left - 1, top - 1, 1, 1}));
     EXPECT_EQ(title(), QStringLiteral("選択(1,1)-(%1,%2) W=%1 H=%2").arg(left).arg(top));
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 
 namespace trimlet {
 namespace {
@@ -45,7 +46,7 @@ protected:
     }
     void reload(const QImage& picture) {
         clipboard.image = picture;
-        window->cmdCBChk()->click();
+        Peer(window).cmdCBChk()->click();
     }
 };
 
@@ -57,19 +58,19 @@ TEST_F(FrmCropTest, ShowsEveryControlOfTheButtonStripAndTheMenu) {
         QRect geometry;
     };
     const Button buttons[] = {
-        {window->cmdSave(0), "BMP", {0, 4, 41, 25}},
-        {window->cmdSave(1), "GIF", {40, 4, 41, 25}},
-        {window->cmdSave(2), "JPG", {80, 4, 41, 25}},
-        {window->cmdCap(), "画面ｷｬﾌﾟﾁｬ", {200, 4, 73, 25}},
-        {window->cmdCBChk(), "再読込", {272, 4, 73, 25}},
-        {window->cmdSave(3), "PNG", {350, 4, 41, 25}},
+        {Peer(window).cmdSave(0), "BMP", {0, 4, 41, 25}},
+        {Peer(window).cmdSave(1), "GIF", {40, 4, 41, 25}},
+        {Peer(window).cmdSave(2), "JPG", {80, 4, 41, 25}},
+        {Peer(window).cmdCap(), "画面ｷｬﾌﾟﾁｬ", {200, 4, 73, 25}},
+        {Peer(window).cmdCBChk(), "再読込", {272, 4, 73, 25}},
+        {Peer(window).cmdSave(3), "PNG", {350, 4, 41, 25}},
     };
     for (const auto& b : buttons) {
         EXPECT_EQ(b.button->text(), QString::fromUtf8(b.text));
         EXPECT_EQ(b.button->geometry(), b.geometry) << b.text;
         EXPECT_TRUE(b.button->isVisible()) << b.text;
     }
-    QComboBox* q = window->cbJpg();
+    QComboBox* q = Peer(window).cbJpg();
     EXPECT_EQ(q->currentText(), "60");
     QStringList items;
     for (int i = 0; i < q->count(); ++i) items << q->itemText(i);
@@ -86,20 +87,21 @@ TEST_F(FrmCropTest, ShowsEveryControlOfTheButtonStripAndTheMenu) {
     for (QAction* a : top[0]->menu()->actions()) menuTexts << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(menuTexts, (QStringList{"選択範囲をコピー", "-", "キャプチャ時のウェイト", "-",
                                       "つかいかた", "バージョン", "-", "終了"}));
-    EXPECT_EQ(window->mnCopy()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    EXPECT_EQ(window->mnHelp()->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(Peer(window).mnCopy()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(Peer(window).mnHelp()->shortcut(), QKeySequence(Qt::Key_F1));
     const char* waits[] = {"0.5秒", "1.0秒(デフォルト)", "2.0秒", "3.0秒"};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(window->mnWait(i)->text(), QString::fromUtf8(waits[i]));
-        EXPECT_EQ(window->mnWait(i)->isChecked(), i == 1);
+        EXPECT_EQ(Peer(window).mnWait(i)->text(), QString::fromUtf8(waits[i]));
+        EXPECT_EQ(Peer(window).mnWait(i)->isChecked(), i == 1);
     }
 }
 
 TEST_F(FrmCropTest, TabGoesThroughTheSaveButtonsWithPngLast) {
     start(PatternImage(10, 10));
-    QWidget* const expected[] = {window->cmdSave(1), window->cmdSave(2), window->cmdSave(0),
-                                 window->cmdSave(3), window->cbJpg(),    window->cmdCap(),
-                                 window->cmdCBChk()};
+    QWidget* const expected[] = {Peer(window).cmdSave(1), Peer(window).cmdSave(2),
+                                 Peer(window).cmdSave(0), Peer(window).cmdSave(3),
+                                 Peer(window).cbJpg(),    Peer(window).cmdCap(),
+                                 Peer(window).cmdCBChk()};
     // The focus chain also holds inner widgets (the box's line edit): only ours count.
     std::vector<QWidget*> order;
     QWidget* w = expected[0];
@@ -114,21 +116,22 @@ TEST_F(FrmCropTest, TabGoesThroughTheSaveButtonsWithPngLast) {
 TEST_F(FrmCropTest, StartUpShowsTheClipboardPictureOneToOneAndFullySelected) {
     start(PatternImage(640, 480));
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(640,480) W=640 H=480");
-    EXPECT_EQ(window->picCrop()->imagePos(), QPoint(0, 0));
-    EXPECT_EQ(window->picCrop()->picture().size(), QSize(640, 480));
-    EXPECT_EQ(window->picCrop()->geometry(), QRect(0, 32, 401, 282));
-    EXPECT_EQ(window->HS()->geometry(), QRect(0, 314, 401, 17));
-    EXPECT_EQ(window->VS()->geometry(), QRect(401, 32, 17, 282));
+    EXPECT_EQ(Peer(window).picCrop()->imagePos(), QPoint(0, 0));
+    EXPECT_EQ(Peer(window).picCrop()->picture().size(), QSize(640, 480));
+    EXPECT_EQ(Peer(window).picCrop()->geometry(), QRect(0, 32, 401, 282));
+    EXPECT_EQ(Peer(window).HS()->geometry(), QRect(0, 314, 401, 17));
+    EXPECT_EQ(Peer(window).VS()->geometry(), QRect(401, 32, 17, 282));
     EXPECT_EQ(grabber.grabs, 0);
 }
 
 TEST_F(FrmCropTest, HighlightXorsExactlyTheSelectedBlock) {
     const QImage picture = PatternImage(120, 90);
     start(picture);
-    window->selection() = Selection{11, 5, 9, 3, 11, 5};  // columns 11..20, rows 5..8
+    Peer(window).selection() = Selection{11, 5, 9, 3, 11, 5};  // columns 11..20, rows 5..8
     window->ShowSelection();
     EXPECT_EQ(window->windowTitle(), "選択(11,5)-(20,8) W=10 H=4");
-    const QImage shown = window->picCrop()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown =
+        Peer(window).picCrop()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), QSize(401, 282));
     int mismatches = 0;
     for (int y = 0; y < shown.height(); ++y)
@@ -144,101 +147,115 @@ TEST_F(FrmCropTest, HighlightXorsExactlyTheSelectedBlock) {
 
 TEST_F(FrmCropTest, DoubleClickSelectsTheWholePictureAgain) {
     start(PatternImage(300, 200));
-    window->selection() = Selection{5, 5, 3, 3, 5, 5};
+    Peer(window).selection() = Selection{5, 5, 3, 3, 5, 5};
     window->ShowSelection();
     // On the grey beside the picture a double click does nothing.
-    QTest::mouseDClick(window->picCrop(), Qt::LeftButton, {}, QPoint(350, 7));
-    EXPECT_EQ(window->selection().selDX, 3);
-    QTest::mouseDClick(window->picCrop(), Qt::LeftButton, {}, QPoint(7, 7));
+    QTest::mouseDClick(Peer(window).picCrop(), Qt::LeftButton, {}, QPoint(350, 7));
+    EXPECT_EQ(Peer(window).selection().selDX, 3);
+    QTest::mouseDClick(Peer(window).picCrop(), Qt::LeftButton, {}, QPoint(7, 7));
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(300,200) W=300 H=200");
     // The right button's double click is no select-all.
-    window->selection() = Selection{5, 5, 3, 3, 5, 5};
+    Peer(window).selection() = Selection{5, 5, 3, 3, 5, 5};
     window->ShowSelection();
-    QTest::mouseDClick(window->picCrop(), Qt::RightButton, {}, QPoint(7, 7));
-    EXPECT_EQ(window->selection().selDX, 3);
+    QTest::mouseDClick(Peer(window).picCrop(), Qt::RightButton, {}, QPoint(7, 7));
+    EXPECT_EQ(Peer(window).selection().selDX, 3);
 }
 
 TEST_F(FrmCropTest, ScrollBarsFollowThePictureAndMoveItLive) {
     start(PatternImage(1000, 800));
-    EXPECT_TRUE(window->HS()->isEnabled());
-    EXPECT_TRUE(window->VS()->isEnabled());
-    EXPECT_EQ(window->HS()->minimum(), 1);
-    EXPECT_EQ(window->HS()->maximum(), 599);
-    EXPECT_EQ(window->VS()->maximum(), 518);
-    EXPECT_EQ(window->HS()->pageStep(), 1000);
-    EXPECT_EQ(window->VS()->pageStep(), 800);
+    EXPECT_TRUE(Peer(window).HS()->isEnabled());
+    EXPECT_TRUE(Peer(window).VS()->isEnabled());
+    EXPECT_EQ(Peer(window).HS()->minimum(), 1);
+    EXPECT_EQ(Peer(window).HS()->maximum(), 599);
+    EXPECT_EQ(Peer(window).VS()->maximum(), 518);
+    EXPECT_EQ(Peer(window).HS()->pageStep(), 1000);
+    EXPECT_EQ(Peer(window).VS()->pageStep(), 800);
     // The user drags the thumb: the picture follows with every value.
-    window->HS()->setSliderDown(true);
-    window->HS()->setSliderPosition(300);
-    EXPECT_EQ(window->picCrop()->imagePos().x(), -299);
-    window->HS()->setSliderPosition(599);
-    window->HS()->setSliderDown(false);
-    EXPECT_EQ(window->picCrop()->imagePos().x(), -598);
-    EXPECT_EQ(window->view().hs.value(), 599);
+    Peer(window).HS()->setSliderDown(true);
+    Peer(window).HS()->setSliderPosition(300);
+    EXPECT_EQ(Peer(window).picCrop()->imagePos().x(), -299);
+    Peer(window).HS()->setSliderPosition(599);
+    Peer(window).HS()->setSliderDown(false);
+    EXPECT_EQ(Peer(window).picCrop()->imagePos().x(), -598);
+    EXPECT_EQ(Peer(window).view().hs.value(), 599);
     // A trough click moves by the whole picture: it lands on an end.
-    window->VS()->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(window->view().vs.value(), 518);
-    EXPECT_EQ(window->picCrop()->imagePos().y(), -517);
-    EXPECT_EQ(QApplication::focusWidget(), window->picCrop());
+    Peer(window).VS()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(Peer(window).view().vs.value(), 518);
+    EXPECT_EQ(Peer(window).picCrop()->imagePos().y(), -517);
+    EXPECT_EQ(QApplication::focusWidget(), Peer(window).picCrop());
 }
 
 TEST_F(FrmCropTest, ResizingTheWindowRecomputesTheRanges) {
     start(PatternImage(500, 400));
-    EXPECT_TRUE(window->HS()->isEnabled());
+    EXPECT_TRUE(Peer(window).HS()->isEnabled());
     setClient(QSize(516, 448));  // viewport 500 x 400: the picture fits exactly
-    EXPECT_EQ(window->picCrop()->size(), QSize(500, 400));
-    EXPECT_FALSE(window->HS()->isEnabled());
-    EXPECT_FALSE(window->VS()->isEnabled());
-    EXPECT_EQ(window->view().hs.max(), 0);
+    EXPECT_EQ(Peer(window).picCrop()->size(), QSize(500, 400));
+    EXPECT_FALSE(Peer(window).HS()->isEnabled());
+    EXPECT_FALSE(Peer(window).VS()->isEnabled());
+    EXPECT_EQ(Peer(window).view().hs.max(), 0);
+}
+
+TEST_F(FrmCropTest, ABarIsEnabledOnlyWhenItHasSomewhereToGo) {
+    // The viewport is 401 x 282: one pixel more gives Max = Min, a range of one value.
+    start(PatternImage(402, 284));
+    EXPECT_EQ(Peer(window).HS()->minimum(), Peer(window).HS()->maximum());
+    EXPECT_FALSE(Peer(window).HS()->isEnabled());
+    EXPECT_TRUE(Peer(window).VS()->isEnabled());
+    // The bars follow their models by themselves: a range set on the model shows at once.
+    Peer(window).view().hs.setMax(50);
+    EXPECT_EQ(Peer(window).HS()->maximum(), 50);
+    EXPECT_TRUE(Peer(window).HS()->isEnabled());
+    Peer(window).view().vs.setMax(1);
+    EXPECT_FALSE(Peer(window).VS()->isEnabled());
 }
 
 TEST_F(FrmCropTest, ALoadLaysTheViewOutAtOnce) {
     start(PatternImage(1000, 800));
-    window->HS()->setValue(500);
-    window->VS()->setValue(400);
-    ASSERT_EQ(window->picCrop()->imagePos(), QPoint(-499, -399));
+    Peer(window).HS()->setValue(500);
+    Peer(window).VS()->setValue(400);
+    ASSERT_EQ(Peer(window).picCrop()->imagePos(), QPoint(-499, -399));
     // A narrower picture: no stale scroll position, the bars are disabled.
     reload(PatternImage(200, 100));
-    EXPECT_EQ(window->picCrop()->imagePos(), QPoint(0, 0));
-    EXPECT_EQ(window->view().imageWidth, 200);
-    EXPECT_FALSE(window->HS()->isEnabled());
-    EXPECT_FALSE(window->VS()->isEnabled());
+    EXPECT_EQ(Peer(window).picCrop()->imagePos(), QPoint(0, 0));
+    EXPECT_EQ(Peer(window).view().imageWidth, 200);
+    EXPECT_FALSE(Peer(window).HS()->isEnabled());
+    EXPECT_FALSE(Peer(window).VS()->isEnabled());
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(200,100) W=200 H=100");
     // A larger one can be scrolled right away, without a resize.
     reload(PatternImage(3000, 2000));
-    EXPECT_TRUE(window->HS()->isEnabled());
-    EXPECT_EQ(window->HS()->maximum(), 3000 - 401);
-    window->HS()->setValue(2599);
-    EXPECT_EQ(window->picCrop()->imagePos().x(), -2598);
+    EXPECT_TRUE(Peer(window).HS()->isEnabled());
+    EXPECT_EQ(Peer(window).HS()->maximum(), 3000 - 401);
+    Peer(window).HS()->setValue(2599);
+    EXPECT_EQ(Peer(window).picCrop()->imagePos().x(), -2598);
 }
 
 TEST_F(FrmCropTest, TheImageBoxHasExactlyThePicturesPixelSize) {
     // Wide pictures used to come out a pixel or two too large; they must not.
     for (const QSize size : {QSize(3852, 4), QSize(4130, 3), QSize(10000, 2), QSize(11868, 1)}) {
         start(PatternImage(size.width(), size.height()));
-        EXPECT_EQ(window->picCrop()->picture().size(), size);
-        EXPECT_EQ(window->view().imageWidth, size.width());
-        EXPECT_EQ(window->selection().selDX, size.width() - 1);
+        EXPECT_EQ(Peer(window).picCrop()->picture().size(), size);
+        EXPECT_EQ(Peer(window).view().imageWidth, size.width());
+        EXPECT_EQ(Peer(window).selection().selDX, size.width() - 1);
     }
 }
 
 TEST_F(FrmCropTest, HugeAndEmptyPicturesKeepTheScrollBarsSane) {
     start(PatternImage(40000, 3));
-    EXPECT_EQ(window->view().imageWidth, 40000);
-    EXPECT_EQ(window->HS()->maximum(), 32767);
-    EXPECT_EQ(window->HS()->pageStep(), 32767);
-    window->HS()->setValue(32767);
-    EXPECT_EQ(window->picCrop()->imagePos().x(), -32766);
+    EXPECT_EQ(Peer(window).view().imageWidth, 40000);
+    EXPECT_EQ(Peer(window).HS()->maximum(), 32767);
+    EXPECT_EQ(Peer(window).HS()->pageStep(), 32767);
+    Peer(window).HS()->setValue(32767);
+    EXPECT_EQ(Peer(window).picCrop()->imagePos().x(), -32766);
 
     reload(QImage());  // nothing on the clipboard, and the screen gives nothing either
     EXPECT_EQ(grabber.grabs, 1);
-    EXPECT_EQ(window->picCrop()->picture().size(), QSize(0, 0));
-    EXPECT_EQ(window->picCrop()->imagePos(), QPoint(0, 0));
-    EXPECT_FALSE(window->HS()->isEnabled());
-    EXPECT_GE(window->HS()->pageStep(), 1);
-    EXPECT_GE(window->VS()->pageStep(), 1);
+    EXPECT_EQ(Peer(window).picCrop()->picture().size(), QSize(0, 0));
+    EXPECT_EQ(Peer(window).picCrop()->imagePos(), QPoint(0, 0));
+    EXPECT_FALSE(Peer(window).HS()->isEnabled());
+    EXPECT_GE(Peer(window).HS()->pageStep(), 1);
+    EXPECT_GE(Peer(window).VS()->pageStep(), 1);
     EXPECT_EQ(window->windowTitle(), "選択(1,1)-(0,0) W=0 H=0");
-    window->picCrop()->repaint();  // painting nothing must not fail
+    Peer(window).picCrop()->repaint();  // painting nothing must not fail
 }
 
 TEST_F(FrmCropTest, AnEmptyClipboardShowsTheScreen) {
@@ -253,22 +270,22 @@ TEST_F(FrmCropTest, AnUnreadableClipboardLeavesTheViewAsItWas) {
     start(PatternImage(300, 200));
     clipboard.image = std::nullopt;
     window->LoadFromClipboard();
-    EXPECT_EQ(window->picCrop()->picture().size(), QSize(300, 200));
+    EXPECT_EQ(Peer(window).picCrop()->picture().size(), QSize(300, 200));
     EXPECT_EQ(grabber.grabs, 0);
 }
 
 TEST_F(FrmCropTest, ReloadTwiceResetsTheSelectionEachTime) {
     start(PatternImage(300, 200));
     for (int i = 0; i < 2; ++i) {
-        window->selection() = Selection{3, 4, 5, 6, 3, 4};
-        window->cmdCBChk()->click();
-        EXPECT_EQ(window->selection(), (Selection{1, 1, 299, 199, 1, 1}));
+        Peer(window).selection() = Selection{3, 4, 5, 6, 3, 4};
+        Peer(window).cmdCBChk()->click();
+        EXPECT_EQ(Peer(window).selection(), (Selection{1, 1, 299, 199, 1, 1}));
     }
 }
 
 TEST_F(FrmCropTest, QuitClosesTheWindow) {
     start(PatternImage(10, 10));
-    window->mnQuit()->trigger();
+    Peer(window).mnQuit()->trigger();
     EXPECT_FALSE(window->isVisible());
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 #include "support/tempini.h"
 
 namespace trimlet {
@@ -51,7 +52,7 @@ protected:
     int checkedWait() const {
         int checked = -1;
         for (int i = 0; i < 4; ++i)
-            if (window->mnWait(i)->isChecked()) {
+            if (Peer(window).mnWait(i)->isChecked()) {
                 EXPECT_EQ(checked, -1) << "two wait items checked";
                 checked = i;
             }
@@ -64,7 +65,7 @@ TEST_F(LifecycleTest, FirstStartWithoutAFileUsesTheDefaultsAndWritesThemAtClose)
     EXPECT_EQ(window->frameGeometry(), QRect(0, 0, 425, 364));
     EXPECT_FALSE(window->isMaximized());
     EXPECT_EQ(checkedWait(), 1);
-    EXPECT_EQ(window->captureWait(), 1000);
+    EXPECT_EQ(Peer(window).captureWait(), 1000);
     EXPECT_FALSE(QFile::exists(path())) << "start-up wrote the settings";
     closeWindow();
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\n"
@@ -100,7 +101,8 @@ TEST_F(LifecycleTest, StoredWaitChoosesTheMenuItem) {
         put(QByteArray("[Wait]\nCapture=") + r.stored + "\n");
         load();
         EXPECT_EQ(checkedWait(), r.item) << r.stored;
-        EXPECT_EQ(window->captureWait(), QList<int>({500, 1000, 2000, 3000})[r.item]) << r.stored;
+        EXPECT_EQ(Peer(window).captureWait(), QList<int>({500, 1000, 2000, 3000})[r.item])
+            << r.stored;
         window->Form_Unload();
         EXPECT_TRUE(contents().startsWith(QByteArray("[Wait]\nCapture=") + r.written + "\n"))
             << r.stored << " -> " << contents().toStdString();
@@ -124,7 +126,7 @@ TEST_F(LifecycleTest, MaximisedCloseStoresTheNormalRectangleAndStartsMaximised) 
     window.reset();
     load();
     EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(window->placement().normal(), (NormalPlacement{450, 675, 7500, 6000}));
+    EXPECT_EQ(Peer(window).placement().normal(), (NormalPlacement{450, 675, 7500, 6000}));
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     settle();
@@ -168,8 +170,8 @@ TEST_F(LifecycleTest, WithoutASettingsFileNothingIsStored) {
 
 TEST_F(LifecycleTest, TheSizeBoundHoldsFromStartUpToShutdown) {
     load();
-    EXPECT_EQ(window->sizeBound().minTrackWidth(), 360);
-    EXPECT_EQ(window->sizeBound().minTrackHeight(), 240);
+    EXPECT_EQ(Peer(window).sizeBound().minTrackWidth(), 360);
+    EXPECT_EQ(Peer(window).sizeBound().minTrackHeight(), 240);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     settle();

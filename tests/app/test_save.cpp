@@ -21,6 +21,7 @@
 #include "platform/savedialog_qt.h"
 #include "platform/sound.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 
 namespace trimlet {
 namespace {
@@ -59,7 +60,7 @@ protected:
         window->cmdCBChk_Click();  // load the picture and select all of it
     }
     void select(int left, int top, int dx, int dy) {
-        Selection& s = window->selection();
+        Selection& s = Peer(window).selection();
         s.selLeft = s.anchorX = left;
         s.selTop = s.anchorY = top;
         s.selDX = dx;
@@ -76,7 +77,7 @@ TEST_F(SaveTest, EachButtonAsksWithItsFilterAndNameAndCancelWritesNothing) {
     const char* names[] = {"pic.bmp", "pic.gif", "pic.jpg", "pic.png"};
     for (int i = 0; i < 4; ++i) {
         dialog.answers.push_back(std::nullopt);  // cancel
-        QTest::mouseClick(window->cmdSave(i), Qt::LeftButton);
+        QTest::mouseClick(Peer(window).cmdSave(i), Qt::LeftButton);
         ASSERT_EQ(dialog.calls.size(), static_cast<std::size_t>(i + 1));
         EXPECT_EQ(dialog.calls.back().filter, QString::fromUtf8(filters[i]));
         EXPECT_EQ(dialog.calls.back().initialName, QString::fromUtf8(names[i]));
@@ -102,14 +103,14 @@ TEST_F(SaveTest, BmpHoldsExactlyTheSelectedBlockNeverTheHighlight) {
         select(c.left, c.top, c.dx, c.dy);
         const QString path = dir.filePath(QString("b%1_%2.bmp").arg(c.left).arg(c.top));
         dialog.answers.push_back(path);
-        window->cmdSave(0)->click();
+        Peer(window).cmdSave(0)->click();
         const QImage saved = QImage(path, "BMP").convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(saved, picture.copy(c.block)) << c.left << "," << c.top;
     }
     // Double click's action: the whole picture.
     window->SelectWholePicture();
     dialog.answers.push_back(dir.filePath("whole.bmp"));
-    window->cmdSave(0)->click();
+    Peer(window).cmdSave(0)->click();
     EXPECT_EQ(QImage(dir.filePath("whole.bmp")).convertToFormat(QImage::Format_RGB32), picture);
     EXPECT_EQ(sound.played,
               std::vector<SystemSound>(std::size(cases) + 1, SystemSound::Information));
@@ -119,7 +120,7 @@ TEST_F(SaveTest, BmpHoldsExactlyTheSelectedBlockNeverTheHighlight) {
 TEST_F(SaveTest, OnePixelPictureAndAClickOnTheFirstPixel) {
     start(PatternImage(1, 1));
     dialog.answers.push_back(dir.filePath("one.bmp"));
-    window->cmdSave(0)->click();
+    Peer(window).cmdSave(0)->click();
     EXPECT_EQ(QImage(dir.filePath("one.bmp")).convertToFormat(QImage::Format_RGB32),
               PatternImage(1, 1));
 
@@ -127,7 +128,7 @@ TEST_F(SaveTest, OnePixelPictureAndAClickOnTheFirstPixel) {
     // outside the picture, which is saved as the view's grey.
     select(0, 0, 0, 0);
     dialog.answers.push_back(dir.filePath("corner.bmp"));
-    window->cmdSave(0)->click();
+    Peer(window).cmdSave(0)->click();
     const QImage corner = QImage(dir.filePath("corner.bmp")).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(corner.size(), QSize(1, 1));
     EXPECT_EQ(corner.pixel(0, 0), qRgb(128, 128, 128));
@@ -137,11 +138,11 @@ TEST_F(SaveTest, JpegAndGifDecodeBackAndJpegUsesTheBoxsQuality) {
     const QImage picture = PatternImage(80, 60);
     start(picture);
     select(5, 6, 39, 29);
-    window->cbJpg()->setEditText("61.5");
+    Peer(window).cbJpg()->setEditText("61.5");
     dialog.answers = {dir.filePath("pic.jpg"), dir.filePath("pic.gif"), dir.filePath("noext")};
-    window->cmdSave(2)->click();
-    window->cmdSave(1)->click();
-    window->cmdSave(2)->click();  // a name without extension is written as typed
+    Peer(window).cmdSave(2)->click();
+    Peer(window).cmdSave(1)->click();
+    Peer(window).cmdSave(2)->click();  // a name without extension is written as typed
 
     const QByteArray jpeg = ReadWholeFile(dir.filePath("pic.jpg"));
     EXPECT_EQ(DecodeJpeg(jpeg).size(), QSize(40, 30));
@@ -149,7 +150,7 @@ TEST_F(SaveTest, JpegAndGifDecodeBackAndJpegUsesTheBoxsQuality) {
     expected.open(QIODevice::WriteOnly);
     ASSERT_TRUE(EncodeJpeg(picture.copy(4, 5, 40, 30), 62, expected).ok());
     EXPECT_EQ(jpeg, expected.data());
-    EXPECT_EQ(window->cbJpg()->currentText(), "61.5");  // the save leaves the text alone
+    EXPECT_EQ(Peer(window).cbJpg()->currentText(), "61.5");  // the save leaves the text alone
 
     const testing::DecodedGif gif = DecodeGif(ReadWholeFile(dir.filePath("pic.gif")));
     EXPECT_EQ(gif.image.size(), QSize(40, 30));
@@ -171,7 +172,7 @@ TEST_F(SaveTest, AFailedSavePlaysTheErrorSoundAndLeavesNoFile) {
     for (int i = 0; i < 3; ++i) {
         sound.played.clear();
         dialog.answers.push_back(targets[i]);
-        window->cmdSave(i)->click();
+        Peer(window).cmdSave(i)->click();
         EXPECT_EQ(sound.played, std::vector{SystemSound::Error}) << i;
         EXPECT_FALSE(QFileInfo::exists(targets[i]));
     }
@@ -194,8 +195,8 @@ TEST_F(SaveTest, PngHoldsExactlyTheBlockAlsoWhereItReachesOutside) {
         const QString png = dir.filePath(QString("p%1.png").arg(c.left));
         const QString bmp = dir.filePath(QString("p%1.bmp").arg(c.left));
         dialog.answers = {png, bmp};
-        window->cmdSave(3)->click();
-        window->cmdSave(0)->click();
+        Peer(window).cmdSave(3)->click();
+        Peer(window).cmdSave(0)->click();
         // Qt's PNG reader against the BMP of the same selection.
         const QImage fromPng = QImage(png, "PNG").convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(fromPng.size(), QSize(c.dx + 1, c.dy + 1));
@@ -214,7 +215,7 @@ TEST_F(SaveTest, EachDialogOpensInTheFolderOfTheLastSaveThatWorked) {
                       QDir(b).filePath("3.jpg"),      // saved: b
                       QDir(b).filePath("4.gif")};
     const int indices[] = {3, 0, 0, 2, 1, 0};
-    for (int i : indices) window->cmdSave(i)->click();
+    for (int i : indices) Peer(window).cmdSave(i)->click();
     ASSERT_EQ(dialog.calls.size(), std::size(indices));
     const QString expected[] = {QString(), a, a, a, b, b};
     for (std::size_t i = 0; i < std::size(expected); ++i)
@@ -238,8 +239,8 @@ TEST_F(SaveTest, CtrlCCopiesWhatASaveWritesWhereverTheFocusIs) {
     for (const Case& c : cases) {
         select(c.left, c.top, c.dx, c.dy);
         const QString caption = window->windowTitle();
-        QWidget* focus = c.onBox ? static_cast<QWidget*>(window->cbJpg())
-                                 : static_cast<QWidget*>(window->picCrop());
+        QWidget* focus = c.onBox ? static_cast<QWidget*>(Peer(window).cbJpg())
+                                 : static_cast<QWidget*>(Peer(window).picCrop());
         focus->setFocus(Qt::OtherFocusReason);
         QCoreApplication::processEvents();
         ASSERT_TRUE(focus->hasFocus());
@@ -250,22 +251,22 @@ TEST_F(SaveTest, CtrlCCopiesWhatASaveWritesWhereverTheFocusIs) {
 
         const QString bmp = dir.filePath(QString("c%1.bmp").arg(c.left));
         dialog.answers.push_back(bmp);
-        window->cmdSave(0)->click();
+        Peer(window).cmdSave(0)->click();
         ASSERT_TRUE(clipboard.image.has_value());
         EXPECT_EQ(clipboard.image->convertToFormat(QImage::Format_RGB32),
                   QImage(bmp, "BMP").convertToFormat(QImage::Format_RGB32))
             << c.left;
         // Neither the selection nor the view changed; the box kept its text.
         EXPECT_EQ(window->windowTitle(), caption);
-        EXPECT_EQ(window->picCrop()->picture(), picture);
-        EXPECT_EQ(window->cbJpg()->currentText(), "60");
+        EXPECT_EQ(Peer(window).picCrop()->picture(), picture);
+        EXPECT_EQ(Peer(window).cbJpg()->currentText(), "60");
     }
     // The copy is the picture's own, and the next reload shows it.
     const QImage copied = *clipboard.image;
-    window->cmdCBChk()->click();
-    EXPECT_EQ(window->picCrop()->picture().convertToFormat(QImage::Format_RGB32),
+    Peer(window).cmdCBChk()->click();
+    EXPECT_EQ(Peer(window).picCrop()->picture().convertToFormat(QImage::Format_RGB32),
               copied.convertToFormat(QImage::Format_RGB32));
-    EXPECT_EQ(window->picCrop()->picture().size(), copied.size());
+    EXPECT_EQ(Peer(window).picCrop()->picture().size(), copied.size());
 }
 
 const ValidateCase kValidateTable[] = {
@@ -278,13 +279,13 @@ TEST_F(SaveTest, TheQualityBoxCheckRunsWhenTheFocusLeavesIt) {
     start(PatternImage(20, 20));
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QComboBox* box = window->cbJpg();
+    QComboBox* box = Peer(window).cbJpg();
     for (const ValidateCase& c : kValidateTable) {
         box->setFocus(Qt::MouseFocusReason);
         QCoreApplication::processEvents();
         ASSERT_TRUE(box->hasFocus()) << c.text;
         box->setEditText(QString::fromUtf8(c.text));
-        window->cmdCBChk()->setFocus(Qt::TabFocusReason);  // another control takes it
+        Peer(window).cmdCBChk()->setFocus(Qt::TabFocusReason);  // another control takes it
         QCoreApplication::processEvents();
         EXPECT_EQ(box->hasFocus(), c.staysInBox) << "text \"" << c.text << "\"";
         EXPECT_EQ(box->currentText(), QString::fromUtf8(c.after)) << "text \"" << c.text << "\"";
@@ -302,9 +303,9 @@ TEST_F(SaveTest, TheQualityBoxCheckRunsWhenTheFocusLeavesIt) {
 TEST_F(SaveTest, ValidateCalledDirectlyFollowsTheSameTable) {
     start(PatternImage(4, 4));
     for (const ValidateCase& c : kValidateTable) {
-        window->cbJpg()->setEditText(QString::fromUtf8(c.text));
+        Peer(window).cbJpg()->setEditText(QString::fromUtf8(c.text));
         EXPECT_EQ(window->cbJpg_Validate(), c.staysInBox) << c.text;
-        EXPECT_EQ(window->cbJpg()->currentText(), QString::fromUtf8(c.after)) << c.text;
+        EXPECT_EQ(Peer(window).cbJpg()->currentText(), QString::fromUtf8(c.after)) << c.text;
     }
 }
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/layoutview.h"
+#include "common/scrollbarmodel.h"
 
 namespace trimlet {
 namespace {
@@ -13,17 +16,34 @@ TEST(LayoutView, DesignedClientArea) {
     EXPECT_EQ(l->hs, (ControlRect{0, 314, 401, 17}));
 }
 
+// A bar's range as the layout gives it, and whether a bar model with that range can
+// be moved.
+struct Expect {
+    int max, largeChange;
+    bool enabled;
+};
+
+void ExpectRange(const ScrollRange& got, const Expect& want, const std::string& what) {
+    EXPECT_EQ(got.max, want.max) << what;
+    EXPECT_EQ(got.largeChange, want.largeChange) << what;
+    ScrollBarModel bar;
+    bar.setMax(got.max);
+    EXPECT_EQ(bar.enabled(), want.enabled) << what;
+}
+
 TEST(LayoutView, ScrollRanges) {
     struct Case {
         int imageW, imageH;
-        ScrollRange hs, vs;
+        Expect hs, vs;
     };
     const Case cases[] = {
         // A 1000 x 800 picture in the 401 x 282 viewport.
         {1000, 800, {599, 1000, true}, {518, 800, true}},
         // Exactly as wide as the viewport: nothing to scroll.
         {401, 282, {0, 401, false}, {0, 282, false}},
-        {402, 283, {1, 402, true}, {1, 283, true}},
+        // One pixel larger: Max = Min, a single value, nothing to scroll.
+        {402, 283, {1, 402, false}, {1, 283, false}},
+        {403, 284, {2, 403, true}, {2, 284, true}},
         {100, 50, {-301, 100, false}, {-232, 50, false}},
         // The empty picture: the page step stays at least 1.
         {0, 0, {-401, 1, false}, {-282, 1, false}},
@@ -34,8 +54,9 @@ TEST(LayoutView, ScrollRanges) {
     for (const auto& c : cases) {
         const auto l = LayoutView(417, 330, c.imageW, c.imageH, false);
         ASSERT_TRUE(l);
-        EXPECT_EQ(l->hsRange, c.hs) << c.imageW << "x" << c.imageH;
-        EXPECT_EQ(l->vsRange, c.vs) << c.imageW << "x" << c.imageH;
+        const std::string what = std::to_string(c.imageW) + "x" + std::to_string(c.imageH);
+        ExpectRange(l->hsRange, c.hs, "hs " + what);
+        ExpectRange(l->vsRange, c.vs, "vs " + what);
     }
 }
 
@@ -47,7 +68,7 @@ TEST(LayoutView, ClientSmallerThanTheMarginsGivesEmptySizes) {
     EXPECT_EQ(l->viewport, (ControlRect{0, 32, 0, 0}));
     EXPECT_EQ(l->hs.width, 0);
     EXPECT_EQ(l->vs.height, 0);
-    EXPECT_TRUE(l->hsRange.enabled);
+    EXPECT_EQ(l->hsRange.max, 100);
 }
 
 TEST(DeviceSpan, WholeDevicePixelsInsideALogicalSpan) {
@@ -79,7 +100,7 @@ TEST(LayoutView, RangesAreInDevicePixels) {
     struct Case {
         DeviceMapping device;
         int viewW, viewH;  // device pixels of the 401 x 282 logical viewport
-        ScrollRange hs;
+        Expect hs;
     };
     // A 1000 x 800 picture; the client area starts below a 23 (logical) menu bar.
     const Case cases[] = {
@@ -96,7 +117,7 @@ TEST(LayoutView, RangesAreInDevicePixels) {
         EXPECT_EQ(l->viewport, (ControlRect{0, 32, 401, 282}));
         EXPECT_EQ(l->viewportDeviceWidth, c.viewW) << c.device.ratio;
         EXPECT_EQ(l->viewportDeviceHeight, c.viewH) << c.device.ratio;
-        EXPECT_EQ(l->hsRange, c.hs) << c.device.ratio;
+        ExpectRange(l->hsRange, c.hs, std::to_string(c.device.ratio));
         EXPECT_EQ(l->vsRange.max, 800 - c.viewH) << c.device.ratio;
     }
 }

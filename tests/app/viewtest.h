@@ -17,6 +17,7 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 
 namespace trimlet::testing {
 
@@ -49,10 +50,10 @@ protected:
         // The resize left the swallow state on: a plain move over the picture ends it,
         // as the user's first pointer move would.
         move(Qt::NoButton, {5, 5});
-        ASSERT_FALSE(window->editor().skipMouseEvent());
+        ASSERT_FALSE(Peer(window).editor().skipMouseEvent());
     }
 
-    ImageBox* box() const { return window->picCrop(); }
+    ImageBox* box() const { return Peer(window).picCrop(); }
     QString title() const { return window->windowTitle(); }
     double ratio() const { return window->devicePixelRatioF(); }
     // The viewport in device pixels of the window's backing store.
@@ -120,7 +121,7 @@ protected:
     void expectShownHighlight() {
         const QImage shown = shownViewport();
         ASSERT_EQ(shown.size(), viewDevice().size());
-        const Selection& s = window->selection();
+        const Selection& s = Peer(window).selection();
         const QRect block(s.selLeft - 1, s.selTop - 1, s.selDX + 1, s.selDY + 1);
         const QPoint at = imagePos();
         int wrong = 0;

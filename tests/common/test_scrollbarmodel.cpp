@@ -64,6 +64,41 @@ TEST(ScrollBarModel, LoweringMaxPullsTheValueBackAndRaisesChange) {
     EXPECT_EQ(r.changes, (std::vector<int>{200, 1}));
 }
 
+TEST(ScrollBarModel, EnabledExactlyWhenTheRangeHoldsMoreThanOneValue) {
+    struct Case {
+        int min, max;
+        bool enabled;
+    };
+    const Case cases[] = {{1, 599, true},   {1, 2, true},   {1, 1, false}, {1, 0, false},
+                          {1, -300, false}, {-5, -4, true}, {3, -3, false}};
+    for (const auto& c : cases) {
+        ScrollBarModel bar;
+        bar.setMin(static_cast<std::int16_t>(c.min));
+        bar.setMax(static_cast<std::int16_t>(c.max));
+        EXPECT_EQ(bar.enabled(), c.enabled) << c.min << ".." << c.max;
+    }
+}
+
+TEST(ScrollBarModel, SubscribersHearOfValueAndRangeChangesAfterTheChangeHandler) {
+    ScrollBarModel bar;
+    std::vector<std::string> heard;
+    bar.setChangeHandler([&] { heard.push_back("change " + std::to_string(bar.value())); });
+    const auto id = bar.subscribe([&] { heard.push_back("value " + std::to_string(bar.value())); },
+                                  [&] { heard.push_back("range " + std::to_string(bar.max())); });
+    bar.setMax(599);
+    bar.setValue(300);
+    bar.setLargeChange(1000);
+    bar.setMax(200);        // pulls the value back: the value is heard before the range
+    bar.setSmallChange(1);  // unchanged: nothing to hear
+    EXPECT_EQ(heard, (std::vector<std::string>{"range 599", "change 300", "value 300", "range 599",
+                                               "change 200", "value 200", "range 200"}));
+    heard.clear();
+    bar.unsubscribe(id);
+    bar.setValue(100);
+    bar.setMax(150);
+    EXPECT_EQ(heard, std::vector<std::string>{"change 100"});
+}
+
 TEST(ViewModel, ImageBoxSitsAtOneMinusTheValue) {
     ViewModel v;
     v.hs.setMax(599);

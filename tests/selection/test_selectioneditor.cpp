@@ -40,6 +40,9 @@ struct Event {
     float x = 0, y = 0;
 };
 
+// The codes the image box reports.
+constexpr int kL = kLeftButton, kR = kRightButton, kM = kMiddleButton;
+
 Event Press(int button, float x, float y) { return {Event::Down, button, 0, x, y}; }
 Event Drag(int buttons, float x, float y) { return {Event::Move, buttons, 0, x, y}; }
 Event Release(int button, float x, float y) { return {Event::Up, button, 0, x, y}; }
@@ -67,8 +70,6 @@ struct Rig {
         view.viewportHeight = g.viewportHeight;
         view.hs.setMax(static_cast<std::int16_t>(g.imageWidth - g.viewportWidth));
         view.vs.setMax(static_cast<std::int16_t>(g.imageHeight - g.viewportHeight));
-        view.hs.setEnabled(g.imageWidth > g.viewportWidth);
-        view.vs.setEnabled(g.imageHeight > g.viewportHeight);
         view.hs.setValue(hsValue);
         view.vs.setValue(vsValue);
         view.hs.setChangeHandler([this] { ++hsChanges; });
@@ -130,91 +131,91 @@ const Selection kWholeSmall = Rest(1, 1, 99, 79);
 INSTANTIATE_TEST_SUITE_P(
     Cases, LeftDrag,
     ::testing::Values(Case{"ClickLeavesOnePixelAtThePressUnclamped", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 10, 20), Release(1, 10, 20)},
+                           {Press(kL, 10, 20), Release(kL, 10, 20)},
                            Rest(10, 20, 0, 0), 1, 1},
                       Case{"ClickOnFirstPixelZeroesAllSix", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 0, 0), Release(1, 0, 0)},
+                           {Press(kL, 0, 0), Release(kL, 0, 0)},
                            Sel(0, 0, 0, 0, 0, 0), 1, 1},
                       Case{"ClickOnFirstColumn", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 0, 5), Release(1, 0, 5)},
+                           {Press(kL, 0, 5), Release(kL, 0, 5)},
                            Rest(0, 5, 0, 0), 1, 1},
                       Case{"PressRoundsHalvesToEven", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 2.5f, 3.5f)},
+                           {Press(kL, 2.5f, 3.5f)},
                            Rest(2, 4, 0, 0), 1, 1},
                       Case{"DragRightDownFromTheAnchor", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 20, 10), Drag(1, 50, 40)},
+                           {Press(kL, 20, 10), Drag(kL, 50, 40)},
                            Sel(20, 10, 30, 30, 20, 10), 1, 1},
                       Case{"DragLeftUpMakesThePointerTheTopLeft", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 50, 40), Drag(1, 20, 10)},
+                           {Press(kL, 50, 40), Drag(kL, 20, 10)},
                            Sel(20, 10, 30, 30, 50, 40), 1, 1},
                       Case{"ReleaseLeftUpMovesAnchorToTopLeft", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 50, 40), Drag(1, 20, 10), Release(1, 20, 10)},
+                           {Press(kL, 50, 40), Drag(kL, 20, 10), Release(kL, 20, 10)},
                            Rest(20, 10, 30, 30), 1, 1},
                       Case{"DragBeyondPictureStopsAtSizeAndOne", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 50, 40), Drag(1, 500, -30)},
+                           {Press(kL, 50, 40), Drag(kL, 500, -30)},
                            Sel(50, 1, 50, 39, 50, 40), 1, 1},
                       Case{"DragFarLeftAboveStopsAtOne", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 50, 40), Drag(1, -7, -9), Release(1, -7, -9)},
+                           {Press(kL, 50, 40), Drag(kL, -7, -9), Release(kL, -7, -9)},
                            Rest(1, 1, 49, 39), 1, 1},
                       Case{"ReleaseBeyondFarEdgeKeepsAnchor", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 50, 40), Drag(1, 500, 300), Release(1, 500, 300)},
+                           {Press(kL, 50, 40), Drag(kL, 500, 300), Release(kL, 500, 300)},
                            Rest(50, 40, 50, 40), 1, 1},
                       // From column 0 the band reaches the picture's full width: selDX = width.
                       Case{"DragFromColumnZeroToFarEdge", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 0, 0), Drag(1, 120, 90), Release(1, 120, 90)},
+                           {Press(kL, 0, 0), Drag(kL, 120, 90), Release(kL, 120, 90)},
                            Rest(0, 0, 100, 80), 1, 1},
                       Case{"MoveBackOntoAnchorGivesOnePixel", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 30, 30), Drag(1, 60, 60), Drag(1, 30, 30)},
+                           {Press(kL, 30, 30), Drag(kL, 60, 60), Drag(kL, 30, 30)},
                            Sel(30, 30, 0, 0, 30, 30), 1, 1},
                       Case{"BothButtonsHeldMoveDoesNothing", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 30, 30), Press(2, 30, 30), Drag(3, 60, 60)},
+                           {Press(kL, 30, 30), Press(kR, 30, 30), Drag(kL | kR, 60, 60)},
                            Sel(30, 30, 0, 0, 0, 0), 1, 1},
                       Case{"MiddleButtonDoesNothing", kSmall, kWholeSmall, 1, 1,
-                           {Press(4, 30, 30), Drag(4, 60, 60), Release(4, 60, 60)},
+                           {Press(kM, 30, 30), Drag(kM, 60, 60), Release(kM, 60, 60)},
                            kWholeSmall, 1, 1},
                       Case{"PlainMoveDoesNothing", kSmall, kWholeSmall, 1, 1,
                            {Drag(0, 30, 30)},
                            kWholeSmall, 1, 1},
                       // Follow: one pixel per move event, tested against the visible part.
                       Case{"PastRightAndBottomScrollsOnePixelEach", kBig, Rest(1, 1, 999, 799), 1, 1,
-                           {Press(1, 100, 100), Drag(1, 402, 283)},
+                           {Press(kL, 100, 100), Drag(kL, 402, 283)},
                            Sel(100, 100, 302, 183, 100, 100), 2, 2},
                       Case{"OnTheVisibleEdgeDoesNotScroll", kBig, Rest(1, 1, 999, 799), 1, 1,
-                           {Press(1, 100, 100), Drag(1, 401, 282)},
+                           {Press(kL, 100, 100), Drag(kL, 401, 282)},
                            Sel(100, 100, 301, 182, 100, 100), 1, 1},
                       Case{"EachMoveScrollsAgain", kBig, Rest(1, 1, 999, 799), 1, 1,
-                           {Press(1, 100, 100), Drag(1, 450, 300), Drag(1, 450, 300), Drag(1, 450, 300)},
+                           {Press(kL, 100, 100), Drag(kL, 450, 300), Drag(kL, 450, 300), Drag(kL, 450, 300)},
                            Sel(100, 100, 350, 200, 100, 100), 4, 4},
                       // Visible left at HS 10 is column 9: 9 > 9 is false, 9 > 8 is true.
                       Case{"LeftEdgeTestIsStrict", kBig, Rest(1, 1, 999, 799), 10, 10,
-                           {Press(1, 100, 100), Drag(1, 9, 9)},
+                           {Press(kL, 100, 100), Drag(kL, 9, 9)},
                            Sel(9, 9, 91, 91, 100, 100), 10, 10},
                       Case{"PastLeftAndTopScrollsBack", kBig, Rest(1, 1, 999, 799), 10, 10,
-                           {Press(1, 100, 100), Drag(1, 8, 8)},
+                           {Press(kL, 100, 100), Drag(kL, 8, 8)},
                            Sel(8, 8, 92, 92, 100, 100), 9, 9},
                       Case{"NoScrollBeyondMaximum", kBig, Rest(1, 1, 999, 799), 599, 518,
-                           {Press(1, 900, 700), Drag(1, 1500, 1500)},
+                           {Press(kL, 900, 700), Drag(kL, 1500, 1500)},
                            Sel(900, 700, 100, 100, 900, 700), 599, 518},
                       Case{"NoScrollBelowMinimum", kBig, Rest(1, 1, 999, 799), 1, 1,
-                           {Press(1, 100, 100), Drag(1, -50, -50)},
+                           {Press(kL, 100, 100), Drag(kL, -50, -50)},
                            Sel(1, 1, 99, 99, 100, 100), 1, 1},
                       // The clamped pointer is tested: a pointer at -50 counts as column 1, which
                       // is not left of the visible column 1 at HS 2.
                       Case{"ClampedPointerDecidesTheFollow", kBig, Rest(1, 1, 999, 799), 2, 2,
-                           {Press(1, 100, 100), Drag(1, -50, -50)},
+                           {Press(kL, 100, 100), Drag(kL, -50, -50)},
                            Sel(1, 1, 99, 99, 100, 100), 2, 2},
                       Case{"ClampedPointerLeftOfVisibleColumnTwo", kBig, Rest(1, 1, 999, 799), 3, 3,
-                           {Press(1, 100, 100), Drag(1, -50, -50)},
+                           {Press(kL, 100, 100), Drag(kL, -50, -50)},
                            Sel(1, 1, 99, 99, 100, 100), 2, 2},
                       Case{"NarrowButTallPictureNeverScrolls", kTall, Rest(1, 1, 299, 999), 1, 1,
-                           {Press(1, 10, 10), Drag(1, 10, 500)},
+                           {Press(kL, 10, 10), Drag(kL, 10, 500)},
                            Sel(10, 10, 0, 490, 10, 10), 1, 1},
                       // Exactly as wide as the viewport: HS cannot move but VS follows.
                       Case{"AsWideAsTheViewportStillFollowsDown", {401, 800, 401, 282}, Rest(1, 1, 400, 799), 1, 1,
-                           {Press(1, 10, 10), Drag(1, 10, 300)},
+                           {Press(kL, 10, 10), Drag(kL, 10, 300)},
                            Sel(10, 10, 0, 290, 10, 10), 1, 2},
                       Case{"OneColumnNarrowerDoesNotFollow", {400, 800, 401, 282}, Rest(1, 1, 399, 799), 1, 1,
-                           {Press(1, 10, 10), Drag(1, 10, 300)},
+                           {Press(kL, 10, 10), Drag(kL, 10, 300)},
                            Sel(10, 10, 0, 290, 10, 10), 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -229,94 +230,94 @@ const Selection kBlock = Rest(10, 10, 20, 20);  // columns and rows 10..30
 INSTANTIATE_TEST_SUITE_P(
     Cases, RightDrag,
     ::testing::Values(Case{"MovesWithoutResizing", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Drag(2, 25, 20)},
+                           {Press(kR, 15, 15), Drag(kR, 25, 20)},
                            Sel(20, 15, 20, 20, -5, -5), 1, 1},
                       Case{"ReleaseTurnsOffsetIntoCorner", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Drag(2, 25, 20), Release(2, 25, 20)},
+                           {Press(kR, 15, 15), Drag(kR, 25, 20), Release(kR, 25, 20)},
                            Rest(20, 15, 20, 20), 1, 1},
                       Case{"PressOnLastColumnAndRowIsInside", kSmall, kBlock, 1, 1,
-                           {Press(2, 30, 30), Drag(2, 35, 32), Release(2, 35, 32)},
+                           {Press(kR, 30, 30), Drag(kR, 35, 32), Release(kR, 35, 32)},
                            Rest(15, 12, 20, 20), 1, 1},
                       Case{"PressOnFirstColumnIsInside", kSmall, kBlock, 1, 1,
-                           {Press(2, 10, 10), Drag(2, 11, 11)},
+                           {Press(kR, 10, 10), Drag(kR, 11, 11)},
                            Sel(11, 11, 20, 20, 0, 0), 1, 1},
                       Case{"PressJustPastLastColumnIsOutside", kSmall, kBlock, 1, 1,
-                           {Press(2, 30.5f, 20), Drag(2, 50, 50), Release(2, 50, 50)},
+                           {Press(kR, 30.5f, 20), Drag(kR, 50, 50), Release(kR, 50, 50)},
                            kBlock, 1, 1},
                       Case{"PressOutsideAfterAnEarlierMoveMovesNothing", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Drag(2, 25, 25), Release(2, 25, 25), Press(2, 70, 70), Drag(2, 40, 40), Release(2, 40, 40)},
+                           {Press(kR, 15, 15), Drag(kR, 25, 25), Release(kR, 25, 25), Press(kR, 70, 70), Drag(kR, 40, 40), Release(kR, 40, 40)},
                            Rest(20, 20, 20, 20), 1, 1},
                       Case{"OffsetRoundsHalvesToEven", kSmall, kBlock, 1, 1,
-                           {Press(2, 10.5f, 11.5f), Drag(2, 20.5f, 20.5f)},
+                           {Press(kR, 10.5f, 11.5f), Drag(kR, 20.5f, 20.5f)},
                            Sel(20, 18, 20, 20, 0, -2), 1, 1},
                       Case{"PastRightAndBottomStopsAtPictureSize", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Drag(2, 200, 200), Release(2, 200, 200)},
+                           {Press(kR, 15, 15), Drag(kR, 200, 200), Release(kR, 200, 200)},
                            Rest(80, 60, 20, 20), 1, 1},
                       Case{"PastLeftAndTopStopsAtOne", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Drag(2, -50, -50), Release(2, -50, -50)},
+                           {Press(kR, 15, 15), Drag(kR, -50, -50), Release(kR, -50, -50)},
                            Rest(1, 1, 20, 20), 1, 1},
                       // A band drawn from column 0 is as wide as the picture and cannot fit: pushed
                       // right it is pulled back to column 0, pushed left it goes to column 1.
                       Case{"FullWidthBandFromColumnZero", kSmall, Rest(0, 0, 100, 80), 1, 1,
-                           {Press(2, 50, 40), Drag(2, 52, 42)},
+                           {Press(kR, 50, 40), Drag(kR, 52, 42)},
                            Sel(0, 0, 100, 80, -50, -40), 1, 1},
                       Case{"FullWidthBandFromColumnZeroPushedLeft", kSmall, Rest(0, 0, 100, 80), 1, 1,
-                           {Press(2, 50, 40), Drag(2, 48, 38)},
+                           {Press(kR, 50, 40), Drag(kR, 48, 38)},
                            Sel(1, 1, 100, 80, -50, -40), 1, 1},
                       Case{"LeftPressDisarmsTheMove", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Press(1, 40, 40), Drag(2, 60, 60)},
+                           {Press(kR, 15, 15), Press(kL, 40, 40), Drag(kR, 60, 60)},
                            Sel(40, 40, 0, 0, 40, 40), 1, 1},
                       Case{"MoveStaysArmedAfterRelease", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Release(2, 15, 15), Drag(2, 20, 20)},
+                           {Press(kR, 15, 15), Release(kR, 15, 15), Drag(kR, 20, 20)},
                            Sel(30, 30, 20, 20, 10, 10), 1, 1},
                       Case{"ReleaseOfAnotherButtonAlsoSettlesTheAnchor", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Drag(2, 20, 20), Release(4, 20, 20)},
+                           {Press(kR, 15, 15), Drag(kR, 20, 20), Release(kM, 20, 20)},
                            Rest(15, 15, 20, 20), 1, 1},
                       Case{"LeftReleaseDuringMoveLeavesTheOffset", kSmall, kBlock, 1, 1,
-                           {Press(2, 15, 15), Drag(2, 20, 20), Release(1, 20, 20)},
+                           {Press(kR, 15, 15), Drag(kR, 20, 20), Release(kL, 20, 20)},
                            Sel(15, 15, 20, 20, -5, -5), 1, 1},
                       // Follow: down scrolls to bottom - viewport height once the bottom is hidden.
                       Case{"MovingDownPastVisibleBottomScrolls", kBig, Rest(100, 100, 49, 49), 1, 1,
-                           {Press(2, 120, 120), Drag(2, 120, 300)},
+                           {Press(kR, 120, 120), Drag(kR, 120, 300)},
                            Sel(100, 280, 49, 49, -20, -20), 1, 47},
                       Case{"MovingDownInsideTheViewDoesNotScroll", kBig, Rest(100, 100, 49, 49), 1, 1,
-                           {Press(2, 120, 120), Drag(2, 120, 250)},
+                           {Press(kR, 120, 120), Drag(kR, 120, 250)},
                            Sel(100, 230, 49, 49, -20, -20), 1, 1},
                       // Bottom exactly on the visible bottom: 282 < 282 is false.
                       Case{"BottomOnTheVisibleEdgeDoesNotScroll", kBig, Rest(100, 100, 49, 49), 1, 1,
-                           {Press(2, 120, 120), Drag(2, 120, 253)},
+                           {Press(kR, 120, 120), Drag(kR, 120, 253)},
                            Sel(100, 233, 49, 49, -20, -20), 1, 1},
                       Case{"PointerStillDoesNotScroll", kBig, Rest(100, 250, 49, 49), 1, 1,
-                           {Press(2, 120, 270), Drag(2, 140, 270)},
+                           {Press(kR, 120, 270), Drag(kR, 140, 270)},
                            Sel(120, 250, 49, 49, -20, -20), 1, 1},
                       Case{"MovingUpPastVisibleTopScrolls", kBig, Rest(100, 100, 49, 49), 1, 100,
-                           {Press(2, 120, 120), Drag(2, 120, 60)},
+                           {Press(kR, 120, 120), Drag(kR, 120, 60)},
                            Sel(100, 40, 49, 49, -20, -20), 1, 39},
                       // Top row exactly on the visible top (row 99 at VS 100) counts: >= .
                       Case{"TopOnTheVisibleTopScrolls", kBig, Rest(100, 100, 49, 49), 1, 100,
-                           {Press(2, 120, 120), Drag(2, 120, 119)},
+                           {Press(kR, 120, 120), Drag(kR, 120, 119)},
                            Sel(100, 99, 49, 49, -20, -20), 1, 98},
                       Case{"TopJustBelowTheVisibleTopDoesNotScroll", kBig, Rest(100, 101, 49, 49), 1, 100,
-                           {Press(2, 120, 121), Drag(2, 120, 120)},
+                           {Press(kR, 120, 121), Drag(kR, 120, 120)},
                            Sel(100, 100, 49, 49, -20, -20), 1, 100},
                       Case{"DownFollowReachesTheEnd", kBig, Rest(100, 100, 49, 49), 1, 1,
-                           {Press(2, 120, 120), Drag(2, 120, 2000)},
+                           {Press(kR, 120, 120), Drag(kR, 120, 2000)},
                            Sel(100, 751, 49, 49, -20, -20), 1, 518},
                       Case{"UpFollowStopsAtMinimum", kBig, Rest(100, 100, 49, 49), 1, 100,
-                           {Press(2, 120, 120), Drag(2, 120, -500)},
+                           {Press(kR, 120, 120), Drag(kR, 120, -500)},
                            Sel(100, 1, 49, 49, -20, -20), 1, 1},
                       Case{"MovingRightPastVisibleRightScrolls", kBig, Rest(100, 100, 49, 49), 1, 1,
-                           {Press(2, 120, 120), Drag(2, 500, 120)},
+                           {Press(kR, 120, 120), Drag(kR, 500, 120)},
                            Sel(480, 100, 49, 49, -20, -20), 128, 1},
                       Case{"MovingLeftPastVisibleLeftScrolls", kBig, Rest(300, 100, 49, 49), 200, 1,
-                           {Press(2, 320, 120), Drag(2, 150, 120)},
+                           {Press(kR, 320, 120), Drag(kR, 150, 120)},
                            Sel(130, 100, 49, 49, -20, -20), 129, 1},
                       Case{"DiagonalFollowsBothWays", kBig, Rest(100, 100, 49, 49), 1, 1,
-                           {Press(2, 120, 120), Drag(2, 500, 300)},
+                           {Press(kR, 120, 120), Drag(kR, 500, 300)},
                            Sel(480, 280, 49, 49, -20, -20), 128, 47},
                       // The follow direction is the pointer's own motion since the last event.
                       Case{"SecondMoveDownFollowsAgain", kBig, Rest(100, 100, 49, 49), 1, 1,
-                           {Press(2, 120, 120), Drag(2, 120, 300), Drag(2, 120, 301)},
+                           {Press(kR, 120, 120), Drag(kR, 120, 300), Drag(kR, 120, 301)},
                            Sel(100, 281, 49, 49, -20, -20), 1, 48}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -454,18 +455,18 @@ INSTANTIATE_TEST_SUITE_P(
                            Rest(300, 1, 100, 20), 1, 1},
                       // A key during a left drag moves the anchor, the band's fixed corner.
                       Case{"KeyDuringLeftDragMovesTheFixedCorner", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 50, 50), Drag(1, 60, 60), KeyPress(kKeyRight, kShift), Drag(1, 70, 70), Release(1, 70, 70)},
+                           {Press(kL, 50, 50), Drag(kL, 60, 60), KeyPress(kKeyRight, kShift), Drag(kL, 70, 70), Release(kL, 70, 70)},
                            Rest(60, 50, 10, 20), 1, 1},
                       Case{"KeyDuringLeftDragThenDragAcross", kSmall, kWholeSmall, 1, 1,
-                           {Press(1, 50, 50), Drag(1, 60, 60), KeyPress(kKeyDown, kShift), Drag(1, 55, 55), Release(1, 55, 55)},
+                           {Press(kL, 50, 50), Drag(kL, 60, 60), KeyPress(kKeyDown, kShift), Drag(kL, 55, 55), Release(kL, 55, 55)},
                            Rest(50, 55, 5, 5), 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- the swallow state after a resize -----------------------------------------------
 
 TEST(SelectionEditorSwallow, FirstPointerEventAfterResizeIsDropped) {
-    for (const Event& first : {Press(1, 40, 40), Drag(1, 40, 40), Drag(0, 40, 40),
-                               Release(1, 40, 40), Press(2, 20, 20), Release(2, 20, 20)}) {
+    for (const Event& first : {Press(kL, 40, 40), Drag(kL, 40, 40), Drag(0, 40, 40),
+                               Release(kL, 40, 40), Press(kR, 20, 20), Release(kR, 20, 20)}) {
         Rig rig(kSmall);
         rig.sel = kBlock;
         rig.run({Resized(), first});
@@ -474,7 +475,7 @@ TEST(SelectionEditorSwallow, FirstPointerEventAfterResizeIsDropped) {
         // clang-format on
         EXPECT_EQ(rig.shows, 0);
         // The state has ended: the next press acts.
-        rig.run({Press(1, 40, 40)});
+        rig.run({Press(kL, 40, 40)});
         EXPECT_EQ(rig.sel, Rest(40, 40, 0, 0));
     }
 }
@@ -490,18 +491,18 @@ TEST(SelectionEditorSwallow, KeysAreNotSwallowedAndDoNotEndTheState) {
 TEST(SelectionEditorSwallow, PictureLoadEndsStateAndDisarmsMove) {
     Rig rig(kSmall);
     rig.sel = kBlock;
-    rig.run({Press(2, 15, 15), Resized()});
+    rig.run({Press(kR, 15, 15), Resized()});
     EXPECT_TRUE(rig.editor.moveMode());
     rig.editor.pictureLoaded();
     EXPECT_FALSE(rig.editor.skipMouseEvent());
     EXPECT_FALSE(rig.editor.moveMode());
-    rig.run({Drag(2, 40, 40)});
+    rig.run({Drag(kR, 40, 40)});
     EXPECT_EQ(rig.sel, Sel(10, 10, 20, 20, -5, -5));
 }
 
 TEST(SelectionEditorSwallow, SeveralResizesSwallowOnlyOneEvent) {
     Rig rig(kSmall);
-    rig.run({Resized(), Resized(), Press(1, 5, 5), Press(1, 7, 8)});
+    rig.run({Resized(), Resized(), Press(kL, 5, 5), Press(kL, 7, 8)});
     EXPECT_EQ(rig.sel, Rest(7, 8, 0, 0));
 }
 
@@ -510,23 +511,23 @@ TEST(SelectionEditorSwallow, SeveralResizesSwallowOnlyOneEvent) {
 TEST(SelectionEditorRedraw, OnlySelectionChangesRedraw) {
     Rig rig(kSmall);
     rig.sel = kBlock;
-    rig.run({Press(2, 15, 15), Release(2, 15, 15), KeyPress(36), KeyPress(16, kShift),
-             Drag(0, 3, 3), Drag(3, 3, 3), Press(4, 3, 3), Release(1, 3, 3)});
+    rig.run({Press(kR, 15, 15), Release(kR, 15, 15), KeyPress(36), KeyPress(16, kShift),
+             Drag(0, 3, 3), Drag(kL | kR, 3, 3), Press(kM, 3, 3), Release(kL, 3, 3)});
     EXPECT_EQ(rig.shows, 0);  // right press, releases, other keys, plain moves: no redraw
-    rig.run({Drag(2, 20, 20)});
+    rig.run({Drag(kR, 20, 20)});
     EXPECT_EQ(rig.shows, 1);
-    rig.run({Press(1, 4, 4), Drag(1, 9, 9), KeyPress(kKeyLeft)});
+    rig.run({Press(kL, 4, 4), Drag(kL, 9, 9), KeyPress(kKeyLeft)});
     EXPECT_EQ(rig.shows, 4);
 }
 
 TEST(SelectionEditorRedraw, CaptionsOfClicks) {
     Rig rig(kSmall);
-    rig.run({Press(1, 0, 0), Release(1, 0, 0)});
+    rig.run({Press(kL, 0, 0), Release(kL, 0, 0)});
     ASSERT_EQ(rig.captions.size(), 1u);
     EXPECT_EQ(rig.captions.back(), "選択なし");
-    rig.run({Press(1, 0, 5)});
+    rig.run({Press(kL, 0, 5)});
     EXPECT_EQ(rig.captions.back(), "選択(0,5)-(0,5) W=1 H=1");
-    rig.run({Press(1, 10, 20), Drag(1, 19, 20)});
+    rig.run({Press(kL, 10, 20), Drag(kL, 19, 20)});
     EXPECT_EQ(rig.captions.back(), "選択(10,20)-(19,20) W=10 H=1");
 }
 
@@ -546,7 +547,7 @@ TEST(SelectionEditorRedraw, LeftDragSeesTheImageWhereTheScrollPutIt) {
     // Two moves at the same pointer position just past the visible right: the first
     // scrolls, which moves the visible part, so the second no longer does.
     Rig rig(kBig);
-    rig.run({Press(1, 100, 100), Drag(1, 402, 100), Drag(1, 402, 100)});
+    rig.run({Press(kL, 100, 100), Drag(kL, 402, 100), Drag(kL, 402, 100)});
     EXPECT_EQ(rig.view.hs.value(), 2);
     EXPECT_EQ(rig.hsChanges, 1);
 }
@@ -556,14 +557,14 @@ TEST(SelectionEditorRedraw, LeftDragSeesTheImageWhereTheScrollPutIt) {
 TEST(SelectionEditorRightDrag, LastMoveFollowsPressAndMoves) {
     Rig rig(kSmall);
     rig.sel = kBlock;
-    rig.run({Press(2, 12.25f, 13.5f)});
+    rig.run({Press(kR, 12.25f, 13.5f)});
     EXPECT_FLOAT_EQ(rig.editor.lastMoveX(), 12.25f);
     EXPECT_FLOAT_EQ(rig.editor.lastMoveY(), 13.5f);
-    rig.run({Drag(2, 20, 21)});
+    rig.run({Drag(kR, 20, 21)});
     EXPECT_FLOAT_EQ(rig.editor.lastMoveX(), 20.f);
     EXPECT_FLOAT_EQ(rig.editor.lastMoveY(), 21.f);
     // A press outside does not touch them; resetLastMove clears them.
-    rig.run({Release(2, 20, 21), Press(2, 90, 70)});
+    rig.run({Release(kR, 20, 21), Press(kR, 90, 70)});
     EXPECT_FLOAT_EQ(rig.editor.lastMoveX(), 20.f);
     rig.editor.resetLastMove();
     EXPECT_EQ(rig.editor.lastMoveX(), 0.f);

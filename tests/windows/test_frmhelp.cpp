@@ -10,6 +10,7 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 #include "windows/frmhelp.h"
 #include "windows/modal.h"
 
@@ -220,7 +221,7 @@ TEST_F(HelpFromMainWindow, OpensModallyOverTheMainWindowAndTheCopiesDoNothing) {
     EXPECT_TRUE(saveDialog.calls.empty()) << "a copy of a save button saved";
     EXPECT_EQ(grabber.grabs, 0) << "the capture copy captured";
     EXPECT_EQ(window->windowTitle(), caption);
-    EXPECT_EQ(window->cbJpg()->currentText(), QStringLiteral("60"));
+    EXPECT_EQ(Peer(window).cbJpg()->currentText(), QStringLiteral("60"));
 }
 
 TEST_F(HelpFromMainWindow, EachOpeningStartsAfresh) {

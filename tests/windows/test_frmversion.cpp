@@ -6,6 +6,7 @@
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
+#include "support/frmcroppeer.h"
 #include "windows/frmversion.h"
 #include "windows/modal.h"
 #include "windows/siteinfo.h"
@@ -92,7 +93,7 @@ TEST(FrmVersion, OpenedFromTheMenuModallyWithTheMainWindowsOpener) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (int opening = 0; opening < 2; ++opening) {
         const int seen = testing::WhileModal(
-            [&] { window.mnVersion()->trigger(); },
+            [&] { Peer(window).mnVersion()->trigger(); },
             [&](QDialog* d) {
                 auto* v = qobject_cast<frmVersion*>(d);
                 ASSERT_NE(v, nullptr);

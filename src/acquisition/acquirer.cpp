@@ -1,0 +1,74 @@
+#include "acquisition/acquirer.h"
+
+#include <QList>
+#include <QMimeData>
+#include <QUrl>
+#include <optional>
+
+#include "acquisition/clipboardload.h"
+#include "acquisition/picturefile.h"
+
+namespace trimlet {
+
+Acquirer::Acquirer(AcquisitionWindow& window, AcquisitionServices services)
+    : window_(window), services_(std::move(services)) {
+    if (!services_.sleep) services_.sleep = [](int) {};
+    if (!services_.processEvents) services_.processEvents = [] {};
+}
+
+bool Acquirer::sendPrintScreen() {
+    const bool hideNow = hideForPrintScreen_ && window_.isShownOnScreen();
+    if (hideNow) window_.hideFromScreen();
+    const bool written =
+        SendPrintScreen(services_.grabber, services_.clipboard, services_.processEvents);
+    if (hideNow) window_.showOnScreen();
+    return written;
+}
+
+void Acquirer::loadFromClipboard() {
+    const std::optional<QImage> picture =
+        ReadClipboardPicture(services_.clipboard, [this] { (void)sendPrintScreen(); });
+    if (picture) window_.showPicture(*picture);
+}
+
+void Acquirer::reload() {
+    loadFromClipboard();
+    window_.selectWholePicture();
+}
+
+void Acquirer::capture(int waitMilliseconds) {
+    window_.hideFromScreen();
+    services_.sleep(waitMilliseconds);
+    const bool captured = sendPrintScreen();
+    window_.showOnScreen();
+    // No picture of the screen (a portal that failed, refused or did not answer): the
+    // view keeps its picture rather than showing whatever else the clipboard holds.
+    if (captured) reload();
+}
+
+bool Acquirer::putFileOnClipboard(const QString& path) {
+    return PutFileOnClipboard(path, services_.clipboard);
+}
+
+void Acquirer::drop(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return;
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty()) return;
+    if (!putFileOnClipboard(urls.first().toLocalFile())) return;
+    services_.processEvents();
+    reload();
+}
+
+void Acquirer::startUp(const QString& commandLine, bool hideForPrintScreen) {
+    if (!commandLine.isEmpty()) {
+        // A file that cannot be loaded leaves the clipboard as it is; start-up goes on.
+        (void)putFileOnClipboard(commandLine);
+        services_.processEvents();
+    }
+    hideForPrintScreen_ = hideForPrintScreen;
+    loadFromClipboard();
+    hideForPrintScreen_ = false;
+    window_.selectWholePicture();
+}
+
+}  // namespace trimlet
