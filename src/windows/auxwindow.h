@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QMargins>
 #include <QRect>
 
 // What the help and version windows share: their border, fonts, designed geometry and
@@ -23,12 +24,22 @@ inline constexpr char kGothicFamily[] = "IPAPGothic";
 [[nodiscard]] QFont EmphasisFont(double points);
 
 // A modal dialog with a fixed border, a close box and no minimise or maximise button,
-// the program icon, and a client area of the given size. QDialog opens it centred over
-// its parent's window (kept on the screen).
+// the program icon, and a client area of the given size, opened centred over its
+// parent's window (kept in the work area).
 class AuxWindow : public QDialog {
     Q_OBJECT
 public:
     AuxWindow(QWidget* parent, const QString& caption, QSize clientSize);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 };
+
+// Where a window of client size `client` goes so that its frame (margins `frame`, as
+// the window manager draws them round the main window) is centred over `over` (the
+// main window's frame) and kept inside `area`: the client's top-left corner.
+[[nodiscard]] QPoint CentredClientPosition(const QRect& over, QSize client, const QMargins& frame,
+                                           const QRect& area);
 
 }  // namespace trimlet

@@ -3,8 +3,10 @@
 # close stores the normal rectangle and the maximised state, and restoring after the
 # next start gives exactly that rectangle; a minimised close stores the normal
 # rectangle and the normal state; five start/close cycles never drift; dragging the
-# borders stops at 360 x 240 and at the screen. Outer rectangles are read as the
-# client's plus _NET_FRAME_EXTENTS.
+# borders stops at 360 x 240 and at the screen; the help and version windows open from
+# the menu modal, centred over the main window and above it, with a close box and no
+# way to maximise or minimise them. Outer rectangles are read as the client's plus
+# _NET_FRAME_EXTENTS.
 
 command -v "$WM" > /dev/null || { echo "SKIP: $WM is not installed"; exit 77; }
 command -v wmctrl > /dev/null || { echo "SKIP: wmctrl is not installed"; exit 77; }
@@ -129,6 +131,84 @@ for i in 1 2 3 4 5; do
     close_app
     stored_is "$NORMAL_INI| 0" "cycle $i"
 done
+
+# Opens the menu item $1 places above the menu's end (the keyboard wraps round to the
+# last item), by a click on the menu bar.
+open_from_menu() {
+    xdotool mousemove --window "$ID" 25 10 click 1
+    sleep 0.5
+    for _ in $(seq "$1"); do xdotool key Up; sleep 0.1; done
+    xdotool key Return
+}
+
+# Position of window $1 in _NET_CLIENT_LIST_STACKING (bottom first).
+stacking_index() {
+    local i=0 w
+    for w in $(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g'); do
+        i=$((i + 1))
+        [ $((w)) -eq "$1" ] && { echo "$i"; return 0; }
+    done
+    echo 0
+}
+
+# The auxiliary window captioned $1 ($2 Up presses from the menu's end), over the main
+# window at the normal rectangle; closed by the Escape key ($3 = key) or its close box.
+aux_window_checks() {
+    local name=$1 aux acts caption before after mx my mw mh x y w h ink
+    caption=$(xdotool getwindowname "$ID")
+    open_from_menu "$2"
+    aux=$(wait_window "^$name\$" 10) || fail "$name: no window from the menu"
+    sleep 0.5
+    xprop -id "$aux" WM_TRANSIENT_FOR | grep -qi "$(printf '0x%x' "$ID")\b" ||
+        fail "$name: not transient for the main window"
+    state_has "$aux" _NET_WM_STATE_MODAL || fail "$name: not modal"
+    [ "$(stacking_index "$aux")" -gt "$(stacking_index "$ID")" ] ||
+        fail "$name: below the main window"
+    read -r mx my mw mh < <(outer "$ID")
+    read -r x y w h < <(outer "$aux")
+    # Centred: the frames' middles meet within one title bar (the toolkit places a
+    # dialog before the window manager has framed it, from the main window's frame).
+    dx=$(((2 * x + w) - (2 * mx + mw))); dy=$(((2 * y + h) - (2 * my + mh)))
+    [ "${dx#-}" -le 48 ] && [ "${dy#-}" -le 48 ] ||
+        fail "$name: at $x $y $w $h, not centred over the main window at $mx $my $mw $mh"
+    # What the window manager lets the user do with it.
+    acts=$(xprop -id "$aux" _NET_WM_ALLOWED_ACTIONS)
+    echo "$acts" | grep -q _NET_WM_ACTION_CLOSE || fail "$name: no close box ($acts)"
+    if echo "$acts" | grep -qE '_NET_WM_ACTION_(MAXIMIZE|MINIMIZE)'; then
+        fail "$name: can be maximised or minimised ($acts)"
+    fi
+    before=$(outer "$aux")
+    wmctrl -i -r "$aux" -b add,maximized_vert,maximized_horz
+    sleep 0.5
+    after=$(outer "$aux")
+    [ "$after" = "$before" ] || fail "$name: a maximise request changed it from $before to $after"
+    # The Japanese text is drawn (the Gothic the windows are set in covers Japanese).
+    fc-list :lang=ja family | grep -q IPAPGothic || fail "no Japanese Gothic installed"
+    import -window "$aux" "$E2E_TMP/aux.png" || fail "$name: no screenshot"
+    ink=$(convert "$E2E_TMP/aux.png" -colorspace gray -threshold 40% -format '%[fx:int(w*h*(1-mean))]' info:)
+    [ "$ink" -ge 150 ] || fail "$name: only $ink dark pixels, no text"
+    # Modal: a drag on the main window's picture does not reach it.
+    left_drag "$ID" 60 120 90 150
+    sleep 0.3
+    [ "$(xdotool getwindowname "$ID")" = "$caption" ] || fail "$name: the main window took a drag while it was open"
+    # TRIMLET_SHOTS: a folder to keep the screenshots in, for a look by eye.
+    if [ -n "${TRIMLET_SHOTS:-}" ]; then import -window root "$TRIMLET_SHOTS/$WM-$2.png"; fi
+    # The help window by the Escape key (it holds the keyboard), the version window by
+    # its close box.
+    if [ "$3" = key ]; then xdotool key Escape; else wmctrl -i -c "$aux"; fi
+    for _ in $(seq 50); do
+        xdotool search --onlyvisible --name "^$name\$" > /dev/null 2>&1 || break
+        sleep 0.1
+    done
+    xdotool search --onlyvisible --name "^$name\$" > /dev/null 2>&1 && fail "$name: the close box did not close it"
+    return 0
+}
+
+# The help window (three items above the menu's end) and the version window (two).
+start_app
+aux_window_checks つかいかた 3 key
+aux_window_checks トリムレット 2 box
+close_app
 
 # Border drags are bounded: at least 360 x 240 outside, at most the screen.
 start_app

@@ -1,0 +1,89 @@
+# xvfb-screen: 2600x1100x24
+# Two monitors side by side at different scales (100 % left, 200 % right), in a nested
+# X server whose screen is split into two RandR monitors: on both, the picture is shown
+# at one screen pixel per picture pixel with the highlight on exactly the selected
+# block (the whole picture, and a block dragged at 200 %), and the controls grow with
+# the scale.
+source "$(dirname "$0")/lib.sh"
+APP_BUILT=$1
+
+command -v Xephyr > /dev/null || { echo "SKIP: Xephyr is not installed"; exit 77; }
+command -v xrandr > /dev/null || { echo "SKIP: xrandr is not installed"; exit 77; }
+
+# The nested server picks a free display number itself and names it on a pipe.
+exec {fd}<> <(:)
+spawn Xephyr -displayfd "$fd" -screen 2560x1024 -nolisten tcp -noreset
+read -r -t 10 -u "$fd" number || { echo "SKIP: Xephyr did not start"; exit 77; }
+export DISPLAY=:$number
+xrandr --setmonitor Left 1280/338x1024/270+0+0 default > /dev/null 2>&1
+xrandr --setmonitor Right 1280/338x1024/270+1280+0 none > /dev/null 2>&1
+[ "$(xrandr --listmonitors 2>/dev/null | head -n 1)" = "Monitors: 2" ] ||
+    { echo "SKIP: the nested server cannot be split into two monitors"; exit 77; }
+export QT_SCREEN_SCALE_FACTORS="Left=1;Right=2"
+
+# Four flat quadrants over a band of one-pixel checks, and the same as shown fully
+# selected (every colour XOR-ed with 192,255,255).
+convert -size 150x95 xc:red xc:lime +append \( -size 150x95 xc:blue xc:yellow +append \) -append \
+    \( -size 300x10 pattern:gray50 \) -append +repage -depth 8 -type TrueColor \
+    "$E2E_TMP/known.png" || fail "no test picture"
+convert -size 150x95 'xc:rgb(63,255,255)' 'xc:rgb(192,0,255)' +append \
+    \( -size 150x95 'xc:rgb(192,255,0)' 'xc:rgb(63,0,255)' +append \) -append \
+    \( -size 300x10 pattern:gray50 +level-colors 'rgb(192,255,255),rgb(63,0,0)' \) -append \
+    +repage -depth 8 -type TrueColor "$E2E_TMP/shown.png" || fail "no expected picture"
+
+own_copy "$APP_BUILT"
+clipboard_put_png "$E2E_TMP/known.png"
+spawn "$APP"
+id=$(wait_window '^選択' 15) || fail "no main window"
+wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+
+# Moves the window to $1,$2 (device pixels) and checks the view there; prints the
+# picture's top row in the window (the height of the menu and the button strip).
+view_at() {
+    local x y top diff px
+    xdotool windowmove "$id" "$1" "$2"
+    sleep 1
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    x=$X y=$Y
+    [ "$x" -ge "$3" ] && [ "$x" -lt "$(($3 + 1280))" ] || fail "the window is at $x, not on the $4 monitor"
+    top=$(picture_top "$id" "63,255,255") || fail "$4: the picture is not on the screen"
+    import -window root "$E2E_TMP/screen.png" || fail "no screenshot"
+    if [ -n "${TRIMLET_SHOTS:-}" ]; then cp "$E2E_TMP/screen.png" "$TRIMLET_SHOTS/two-screens-$4.png"; fi
+    convert "$E2E_TMP/screen.png" -crop "300x200+$x+$((y + top))" +repage -depth 8 \
+        -type TrueColor "$E2E_TMP/part.png"
+    diff=$(compare -metric AE "$E2E_TMP/shown.png" "$E2E_TMP/part.png" null: 2>&1)
+    [ "$diff" = "0" ] || fail "$4: the picture on the screen differs from 1:1 in $diff pixels"
+    # The highlight ends with the picture: right of and below it the grey viewport.
+    for at in "$((x + 300)),$((y + top + 5))" "$((x + 5)),$((y + top + 200))"; do
+        px=$(convert "$E2E_TMP/screen.png" -crop "1x1+${at%,*}+${at#*,}" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}')
+        [ "$px" = "#808080" ] || fail "$4: at $at the screen shows $px, not the grey viewport"
+    done
+    echo "$top"
+}
+
+top_left=$(view_at 100 100 0 left) || exit 1
+top_right=$(view_at 1380 100 1280 right) || exit 1
+# The menu bar and the buttons above the picture are twice as tall at 200 %.
+[ $((top_right * 10)) -ge $((top_left * 18)) ] ||
+    fail "the controls did not scale: the picture starts $top_left rows down at 100 %, $top_right at 200 %"
+# A drag at 200 %: pointer positions count in screen pixels, and the highlight covers
+# exactly the selected block (inside the red quadrant) and nothing else. (The X11
+# platform hands the pointer on in whole logical pixels, so the drag keeps to even
+# screen columns and rows.)
+eval "$(xdotool getwindowgeometry --shell "$id")"
+left_drag "$id" 20 $((top_right + 30)) 120 $((top_right + 80))
+wait_caption "$id" "選択(20,30)-(120,80) W=101 H=51"
+sleep 0.3
+convert "$E2E_TMP/known.png" -fill 'rgb(63,255,255)' -draw 'rectangle 19,29 119,79' \
+    -depth 8 -type TrueColor "$E2E_TMP/block.png"
+import -window root "$E2E_TMP/screen.png" || fail "no screenshot"
+convert "$E2E_TMP/screen.png" -crop "300x200+$X+$((Y + top_right))" +repage -depth 8 \
+    -type TrueColor "$E2E_TMP/part.png"
+diff=$(compare -metric AE "$E2E_TMP/block.png" "$E2E_TMP/part.png" null: 2>&1)
+[ "$diff" = "0" ] || fail "right: the selected block is shown wrong in $diff pixels"
+# And back (the whole picture selected again by a double click).
+xdotool mousemove --window "$id" 50 $((top_right + 50)) click --repeat 2 --delay 80 1
+wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+top_back=$(view_at 100 100 0 left-again) || exit 1
+[ "$top_back" = "$top_left" ] || fail "back at 100 % the picture starts $top_back rows down, not $top_left"
+echo "two-screen e2e passed"
