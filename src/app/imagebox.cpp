@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <cmath>
 
 #include "app/layoutview.h"
 #include "export/savesequence.h"
@@ -154,10 +155,49 @@ void ImageBox::paintEvent(QPaintEvent* event) {
     }
 }
 
+void ImageBox::watchWindow() {
+    QWindow* handle = window()->windowHandle();
+    if (!handle || handle == watchedWindow_) return;
+    if (watchedWindow_) watchedWindow_->removeEventFilter(this);
+    watchedWindow_ = handle;
+    handle->installEventFilter(this);
+}
+
+bool ImageBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watchedWindow_) {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove: {
+                const auto* mouse = static_cast<const QMouseEvent*>(event);
+                windowPointer_ =
+                    WindowPointer{event->type(), mouse->timestamp(), mouse->position()};
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QPointF ImageBox::exactPosition(const QMouseEvent* event) {
+    const QPointF rounded = event->position();
+    if (!windowPointer_ || windowPointer_->type != event->type() ||
+        windowPointer_->timestamp != event->timestamp())
+        return rounded;
+    const QPointF exact = windowPointer_->position - QPointF(mapTo(window(), QPoint(0, 0)));
+    // The same event, unless Qt's rounding cannot explain the difference.
+    const QPointF off = exact - rounded;
+    if (std::abs(off.x()) > 1 || std::abs(off.y()) > 1) return rounded;
+    return exact;
+}
+
 void ImageBox::notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
                       int buttonCode) {
     if (!listener_) return;
-    const QPointF p = toImageBox(event->position());
+    const QPointF p = toImageBox(exactPosition(event));
     (listener_->*handler)(buttonCode, ShiftCode(event->modifiers()), static_cast<float>(p.x()),
                           static_cast<float>(p.y()));
 }
@@ -171,13 +211,13 @@ bool ImageBox::onPicture(QPointF imageBoxPos) const {
 // (moves and the release reach the handlers wherever they happen) until the last
 // button is let go. The grey around the picture takes no pointer events.
 void ImageBox::mousePressEvent(QMouseEvent* event) {
-    if (!captured_ && !onPicture(toImageBox(event->position()))) return;
+    if (!captured_ && !onPicture(toImageBox(exactPosition(event)))) return;
     captured_ = true;
     notify(event, &ImageBoxListener::picCropImg_MouseDown, ButtonCode(event->button()));
 }
 
 void ImageBox::mouseMoveEvent(QMouseEvent* event) {
-    if (!captured_ && !onPicture(toImageBox(event->position()))) return;
+    if (!captured_ && !onPicture(toImageBox(exactPosition(event)))) return;
     notify(event, &ImageBoxListener::picCropImg_MouseMove, ButtonsCode(event->buttons()));
 }
 
@@ -194,12 +234,14 @@ void ImageBox::mouseDoubleClickEvent(QMouseEvent* event) {
         mousePressEvent(event);
         return;
     }
-    if (!onPicture(toImageBox(event->position()))) return;
+    if (!onPicture(toImageBox(exactPosition(event)))) return;
     captured_ = true;  // its release still belongs to the image box
     if (listener_) listener_->picCropImg_DblClick();
 }
 
 bool ImageBox::event(QEvent* event) {
+    // The top-level window exists once shown.
+    if (event->type() == QEvent::Show) watchWindow();
     if (event->type() == QEvent::ShortcutOverride) {
         // The arrows, with any modifiers, are the picture's own keys and never a
         // shortcut. Alt (and Meta) pressed here stays a modifier: taken before the menu

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
 #include <QRegion>
 #include <QWidget>
+#include <QWindow>
+#include <optional>
 
 #include "selection/selection.h"
 
@@ -62,6 +65,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -73,6 +77,12 @@ private:
     // A block of the view's device pixels as the logical rectangle that covers it.
     QRect logicalCover(const QRect& deviceRect) const;
     [[nodiscard]] bool onPicture(QPointF imageBoxPos) const;
+    // The event's position in the widget's logical units, to the device pixel: Qt hands
+    // a child widget its pointer positions rounded to whole logical units (at 200 % only
+    // every second device pixel), so the position the window itself received is used
+    // when this event is the one it received.
+    [[nodiscard]] QPointF exactPosition(const QMouseEvent* event);
+    void watchWindow();
     void notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
                 int buttonCode);
 
@@ -82,6 +92,14 @@ private:
     bool highlightShown_ = false;
     bool captured_ = false;  // a press on the picture holds the pointer
     ImageBoxListener* listener_ = nullptr;
+    // The last pointer event of the top-level window, as the window received it.
+    QPointer<QWindow> watchedWindow_;
+    struct WindowPointer {
+        QEvent::Type type = QEvent::None;
+        quint64 timestamp = 0;
+        QPointF position;  // in the window's logical units, unrounded
+    };
+    std::optional<WindowPointer> windowPointer_;
 };
 
 // The highlight: every colour component of the selected block XOR-ed with red 192,

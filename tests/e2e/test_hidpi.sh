@@ -37,6 +37,13 @@ for at in "$((win_x + 300)),$((win_y + top + 5))" "$((win_x + 5)),$((win_y + top
     [ "$px" = "#808080" ] || fail "at $at the screen shows $px, not the grey viewport"
 done
 
+# The pointer is read to the device pixel: a drag between odd device pixels (half a
+# logical pixel apart from the even ones) selects exactly those pixels.
+left_drag "$id" 51 $((top + 41)) 119 $((top + 83))
+wait_caption "$id" "選択(51,41)-(119,83) W=69 H=43"
+left_drag "$id" 12 $((top + 9)) 13 $((top + 10))
+wait_caption "$id" "選択(12,9)-(13,10) W=2 H=2"
+
 # The capture button is at 200..273 (logical) in the strip 16 (logical) above the
 # picture: 472, top - 32 in device pixels.
 xdotool mousemove --window "$id" 472 $((top - 32)) click 1

@@ -66,15 +66,13 @@ top_right=$(view_at 1380 100 1280 right) || exit 1
 # The menu bar and the buttons above the picture are twice as tall at 200 %.
 [ $((top_right * 10)) -ge $((top_left * 18)) ] ||
     fail "the controls did not scale: the picture starts $top_left rows down at 100 %, $top_right at 200 %"
-# A drag at 200 %: pointer positions count in screen pixels, and the highlight covers
-# exactly the selected block (inside the red quadrant) and nothing else. (The X11
-# platform hands the pointer on in whole logical pixels, so the drag keeps to even
-# screen columns and rows.)
+# A drag at 200 %: pointer positions count in screen pixels, odd ones included, and the
+# highlight covers exactly the selected block (inside the red quadrant) and nothing else.
 eval "$(xdotool getwindowgeometry --shell "$id")"
-left_drag "$id" 20 $((top_right + 30)) 120 $((top_right + 80))
-wait_caption "$id" "選択(20,30)-(120,80) W=101 H=51"
+left_drag "$id" 21 $((top_right + 31)) 119 $((top_right + 79))
+wait_caption "$id" "選択(21,31)-(119,79) W=99 H=49"
 sleep 0.3
-convert "$E2E_TMP/known.png" -fill 'rgb(63,255,255)' -draw 'rectangle 19,29 119,79' \
+convert "$E2E_TMP/known.png" -fill 'rgb(63,255,255)' -draw 'rectangle 20,30 118,78' \
     -depth 8 -type TrueColor "$E2E_TMP/block.png"
 import -window root "$E2E_TMP/screen.png" || fail "no screenshot"
 convert "$E2E_TMP/screen.png" -crop "300x200+$X+$((Y + top_right))" +repage -depth 8 \
