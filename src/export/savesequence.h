@@ -49,9 +49,9 @@ struct SaveReport {
 // Everything a save button does: the quality from the box's text, the dialog, the
 // cut-out of block (the selection's highlighted block) from the picture, the file, and
 // the sound. The dialog opens in folder (empty: where the platform likes).
-SaveReport SaveSelection(int index, const PixelRect& block, const QImage& picture,
-                         std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
-                         const QString& folder = {});
+[[nodiscard]] SaveReport SaveSelection(int index, const PixelRect& block, const QImage& picture,
+                                       std::string_view qualityText, SaveFileDialog& dialog,
+                                       SoundPlayer& sound, const QString& folder = {});
 
 // Where the next save dialog opens: the folder of the last file saved in this run.
 class SaveFolder {

@@ -11,8 +11,9 @@ namespace trimlet {
 class SaveFileDialog {
 public:
     virtual ~SaveFileDialog() = default;
-    virtual std::optional<QString> askFileName(const QString& filter, const QString& initialName,
-                                               const QString& folder) = 0;
+    [[nodiscard]] virtual std::optional<QString> askFileName(const QString& filter,
+                                                             const QString& initialName,
+                                                             const QString& folder) = 0;
 };
 
 }  // namespace trimlet
