@@ -51,6 +51,19 @@ left_drag() {
     xdotool mouseup 1
 }
 
+# $E2E_TMP/known.png: four flat 150 x 95 quadrants over a 300 x 10 band of one-pixel
+# checks, which a picture blown up or filtered cannot match; $E2E_TMP/shown.png: the
+# same as the view shows it fully selected (every colour XOR-ed with 192,255,255).
+quadrant_pictures() {
+    convert -size 150x95 xc:red xc:lime +append \( -size 150x95 xc:blue xc:yellow +append \) \
+        -append \( -size 300x10 pattern:gray50 \) -append +repage -depth 8 -type TrueColor \
+        "$E2E_TMP/known.png" || fail "no test picture"
+    convert -size 150x95 'xc:rgb(63,255,255)' 'xc:rgb(192,0,255)' +append \
+        \( -size 150x95 'xc:rgb(192,255,0)' 'xc:rgb(63,0,255)' +append \) -append \
+        \( -size 300x10 pattern:gray50 +level-colors 'rgb(192,255,255),rgb(63,0,0)' \) -append \
+        +repage -depth 8 -type TrueColor "$E2E_TMP/shown.png" || fail "no expected picture"
+}
+
 fail() {
     echo "FAIL: $*" >&2
     exit 1

@@ -6,16 +6,7 @@ source "$(dirname "$0")/lib.sh"
 APP=$1
 export QT_SCALE_FACTOR=2
 
-# Four flat quadrants over a band of one-pixel checks: a picture blown up or filtered
-# cannot match it.
-convert -size 150x95 xc:red xc:lime +append \( -size 150x95 xc:blue xc:yellow +append \) -append \
-    \( -size 300x10 pattern:gray50 \) -append +repage -depth 8 -type TrueColor \
-    "$E2E_TMP/known.png" || fail "no test picture"
-# The same as shown fully selected: every colour XOR-ed with 192,255,255.
-convert -size 150x95 'xc:rgb(63,255,255)' 'xc:rgb(192,0,255)' +append \
-    \( -size 150x95 'xc:rgb(192,255,0)' 'xc:rgb(63,0,255)' +append \) -append \
-    \( -size 300x10 pattern:gray50 +level-colors 'rgb(192,255,255),rgb(63,0,0)' \) -append \
-    +repage -depth 8 -type TrueColor "$E2E_TMP/shown.png" || fail "no expected picture"
+quadrant_pictures
 
 clipboard_put_png "$E2E_TMP/known.png"
 spawn "$APP"

@@ -21,15 +21,7 @@ xrandr --setmonitor Right 1280/338x1024/270+1280+0 none > /dev/null 2>&1
     { echo "SKIP: the nested server cannot be split into two monitors"; exit 77; }
 export QT_SCREEN_SCALE_FACTORS="Left=1;Right=2"
 
-# Four flat quadrants over a band of one-pixel checks, and the same as shown fully
-# selected (every colour XOR-ed with 192,255,255).
-convert -size 150x95 xc:red xc:lime +append \( -size 150x95 xc:blue xc:yellow +append \) -append \
-    \( -size 300x10 pattern:gray50 \) -append +repage -depth 8 -type TrueColor \
-    "$E2E_TMP/known.png" || fail "no test picture"
-convert -size 150x95 'xc:rgb(63,255,255)' 'xc:rgb(192,0,255)' +append \
-    \( -size 150x95 'xc:rgb(192,255,0)' 'xc:rgb(63,0,255)' +append \) -append \
-    \( -size 300x10 pattern:gray50 +level-colors 'rgb(192,255,255),rgb(63,0,0)' \) -append \
-    +repage -depth 8 -type TrueColor "$E2E_TMP/shown.png" || fail "no expected picture"
+quadrant_pictures
 
 own_copy "$APP_BUILT"
 clipboard_put_png "$E2E_TMP/known.png"
