@@ -64,6 +64,23 @@ quadrant_pictures() {
         +repage -depth 8 -type TrueColor "$E2E_TMP/shown.png" || fail "no expected picture"
 }
 
+# Checks that the screen shows $E2E_TMP/shown.png 1:1 with its top-left corner at
+# $1,$2 and the grey viewport at once right of and below it; $3 names the place in the
+# messages. The screenshot stays in $E2E_TMP/screen.png.
+expect_shown_quadrants() {
+    local x=$1 y=$2 what=$3 diff px at
+    import -window root "$E2E_TMP/screen.png" || fail "no screenshot"
+    convert "$E2E_TMP/screen.png" -crop "300x200+$x+$y" +repage -depth 8 -type TrueColor \
+        "$E2E_TMP/part.png"
+    diff=$(compare -metric AE "$E2E_TMP/shown.png" "$E2E_TMP/part.png" null: 2>&1)
+    [ "$diff" = "0" ] || fail "$what: the picture on the screen differs from 1:1 in $diff pixels"
+    for at in "$((x + 300)),$((y + 5))" "$((x + 5)),$((y + 200))"; do
+        px=$(convert "$E2E_TMP/screen.png" -crop "1x1+${at%,*}+${at#*,}" -depth 8 txt:- |
+            grep -o '#[0-9A-F]\{6\}')
+        [ "$px" = "#808080" ] || fail "$what: at $at the screen shows $px, not the grey viewport"
+    done
+}
+
 fail() {
     echo "FAIL: $*" >&2
     exit 1
