@@ -20,7 +20,7 @@
 
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
-#include "app/windowframe.h"
+#include "windows/windowframe.h"
 #include "export/quality.h"
 #include "platform/clipboard.h"
 #include "settings/windowplacement.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "app/sizebound.h"
-#include "app/windowframe.h"
+#include "windows/windowframe.h"
 #include "common/numtext.h"
 #include "platform/session.h"
 

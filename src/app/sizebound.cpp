@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/windowframe.h"
+#include "windows/windowframe.h"
 
 namespace trimlet {
 

@@ -27,7 +27,8 @@ Reply Property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_ato
 }
 
 // The window the manager names itself on: the root's check window, if that window
-// points to itself as the specification asks (a stale one from an ended manager does not).
+// points to itself as the window-manager hints (EWMH) ask; a stale one from an ended
+// manager does not.
 xcb_window_t CheckWindow(xcb_connection_t* c, xcb_window_t root, xcb_atom_t check) {
     const auto window = [&](xcb_window_t on) -> xcb_window_t {
         const Reply r = Property(c, on, check, XCB_ATOM_WINDOW);

@@ -7,6 +7,7 @@
 
 #include "platform/windowmanager.h"
 #include "windows/programicon.h"
+#include "windows/windowframe.h"
 
 namespace trimlet {
 
@@ -51,12 +52,9 @@ void AuxWindow::showEvent(QShowEvent* event) {
     QWidget* main = parentWidget() ? parentWidget()->window() : nullptr;
     if (!main || !main->isVisible()) return;
     const QRect outer = main->frameGeometry();
-    const QRect inner = main->geometry();
-    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
-                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    const QScreen* screen = main->screen();
+    const QScreen* screen = ScreenOf(main);
     const QRect area = screen ? screen->availableGeometry() : outer;
-    setGeometry(QRect(CentredClientPosition(outer, size(), frame, area), size()));
+    setGeometry(QRect(CentredClientPosition(outer, size(), FrameMargins(main), area), size()));
     setAttribute(Qt::WA_Moved, false);  // placed afresh at every opening
 }
 

@@ -1,4 +1,4 @@
-#include "app/windowframe.h"
+#include "windows/windowframe.h"
 
 #include <QEvent>
 #include <QGuiApplication>
