@@ -148,7 +148,7 @@ private:
     std::unique_ptr<ScrollBarMirror> hsMirror_;
     std::unique_ptr<ScrollBarMirror> vsMirror_;
     QAction* mnCopy_ = nullptr;
-    std::array<QAction*, 4> mnWait_{};
+    std::array<QAction*, kCaptureWaitItems.size()> mnWait_{};
     QAction* mnHelp_ = nullptr;
     QAction* mnVersion_ = nullptr;
     QAction* mnQuit_ = nullptr;
