@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 namespace trimlet {
@@ -137,39 +139,87 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
     MoveToMeans(sums, palette);
 }
 
+namespace {
+
+// Colours and their counts by open addressing in a table at most half full: one probe
+// for most pixels, and no allocation per colour.
+class ColourTable {
+public:
+    explicit ColourTable(std::size_t maxColours) : maxColours_(maxColours) {
+        std::size_t size = 1024;
+        while (size < maxColours * 2) size *= 2;
+        keys_.assign(size, kEmpty);
+        counts_.assign(size, 0);
+        mask_ = size - 1;
+    }
+    // False once the table would hold more than maxColours colours.
+    bool add(std::uint32_t rgb, std::uint32_t count) {
+        std::size_t i = (rgb * 2654435761u) & mask_;
+        while (keys_[i] != rgb && keys_[i] != kEmpty) i = (i + 1) & mask_;
+        if (keys_[i] == kEmpty) {
+            if (++used_ > maxColours_) return false;
+            keys_[i] = rgb;
+        }
+        counts_[i] += count;
+        return true;
+    }
+    // Rows [first, end) of the block; false when they hold too many colours.
+    bool addRows(const QImage& block, int first, int end) {
+        const int width = block.width();
+        for (int y = first; y < end; ++y) {
+            const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
+            for (int x = 0; x < width;) {
+                const std::uint32_t rgb = src[x] & 0x00FFFFFFu;
+                int run = 1;  // runs of one colour are common
+                while (x + run < width && (src[x + run] & 0x00FFFFFFu) == rgb) ++run;
+                x += run;
+                if (!add(rgb, static_cast<std::uint32_t>(run))) return false;
+            }
+        }
+        return true;
+    }
+    std::vector<ColourCount> list() const {
+        std::vector<ColourCount> out;
+        out.reserve(used_);
+        for (std::size_t i = 0; i < keys_.size(); ++i)
+            if (keys_[i] != kEmpty) out.push_back({keys_[i], counts_[i]});
+        return out;
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // no colour: those have no alpha
+    std::size_t maxColours_;
+    std::vector<std::uint32_t> keys_;
+    std::vector<std::uint32_t> counts_;
+    std::size_t mask_ = 0;
+    std::size_t used_ = 0;
+};
+
+}  // namespace
+
 std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
                                                         std::size_t maxColours) {
-    // Open addressing in a table at most half full: one probe for most pixels, and no
-    // allocation per colour.
-    std::size_t size = 1024;
-    while (size < maxColours * 2) size *= 2;
-    constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // not a colour: those have no alpha bits
-    std::vector<std::uint32_t> keys(size, kEmpty);
-    std::vector<std::uint32_t> counts(size, 0);
-    const std::size_t mask = size - 1;
-    std::size_t used = 0;
-    const int width = block.width();
-    for (int y = 0; y < block.height(); ++y) {
-        const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
-        for (int x = 0; x < width;) {
-            const std::uint32_t rgb = src[x] & 0x00FFFFFFu;
-            int run = 1;  // runs of one colour are common
-            while (x + run < width && (src[x + run] & 0x00FFFFFFu) == rgb) ++run;
-            x += run;
-            std::size_t i = (rgb * 2654435761u) & mask;
-            while (keys[i] != rgb && keys[i] != kEmpty) i = (i + 1) & mask;
-            if (keys[i] == kEmpty) {
-                if (++used > maxColours) return std::nullopt;
-                keys[i] = rgb;
-            }
-            counts[i] += static_cast<std::uint32_t>(run);
+    const int height = block.height();
+    ColourTable top(maxColours);
+    if (qint64{block.width()} * height >= kSecondThreadFromPixels && height >= 2) {
+        // The lower half is counted on a second thread, then added to the upper half's.
+        ColourTable bottom(maxColours);
+        bool bottomFits = true;
+        std::thread second;
+        try {
+            second = std::thread([&] { bottomFits = bottom.addRows(block, height / 2, height); });
+        } catch (const std::system_error&) {
+            bottomFits = bottom.addRows(block, height / 2, height);
         }
+        const bool topFits = top.addRows(block, 0, height / 2);
+        if (second.joinable()) second.join();
+        if (!topFits || !bottomFits) return std::nullopt;
+        for (const ColourCount& c : bottom.list())
+            if (!top.add(c.rgb, c.count)) return std::nullopt;
+    } else if (!top.addRows(block, 0, height)) {
+        return std::nullopt;
     }
-    std::vector<ColourCount> out;
-    out.reserve(used);
-    for (std::size_t i = 0; i < size; ++i)
-        if (keys[i] != kEmpty) out.push_back({keys[i], counts[i]});
-    return out;
+    return top.list();
 }
 
 std::vector<PaletteColor> MergeColours(std::span<const ColourCount> histogram,

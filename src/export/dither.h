@@ -51,6 +51,10 @@ private:
 // appearance); empty when it has more.
 std::optional<std::vector<PaletteColor>> ExactPalette(const QImage& block);
 
+// From this many pixels up the counting of colours and the GIF coder use a second
+// thread.
+inline constexpr qint64 kSecondThreadFromPixels = qint64{1} << 20;
+
 // A colour of the picture (0x00RRGGBB) and how many pixels have it.
 struct ColourCount {
     std::uint32_t rgb = 0;
@@ -90,7 +94,8 @@ void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
 // The same, handing each row to rowDone as soon as it is mapped (row y, width indices),
 // so the caller need not hold the whole picture's indices; stops when rowDone returns
 // false, and returns whether every row was taken.
-[[nodiscard]] bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
-                     const std::function<bool(int y, const std::uint8_t* row)>& rowDone);
+[[nodiscard]] bool DitherToPalette(
+    const QImage& block, std::span<const PaletteColor> palette, float level,
+    const std::function<bool(int y, const std::uint8_t* row)>& rowDone);
 
 }  // namespace trimlet

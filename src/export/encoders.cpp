@@ -9,10 +9,13 @@
 #include <QIODevice>
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -350,10 +353,19 @@ void ReadRgbaRow(liq_color rowOut[], int row, int width, void* userInfo) {
     }
 }
 
+// Where the GIF writer's bytes go. giflib does not check every write (the trailer's
+// is ignored), so a failed one is remembered here.
+struct GifSink {
+    QIODevice* out;
+    bool failed = false;
+};
+
 int WriteToDevice(GifFileType* gif, const GifByteType* data, int length) {
-    auto* out = static_cast<QIODevice*>(gif->UserData);
+    auto* sink = static_cast<GifSink*>(gif->UserData);
     if (length <= 0) return 0;
-    return WriteAll(*out, data, static_cast<std::size_t>(length)) ? length : 0;
+    if (WriteAll(*sink->out, data, static_cast<std::size_t>(length))) return length;
+    sink->failed = true;
+    return 0;
 }
 
 }  // namespace
@@ -506,6 +518,103 @@ static ExportResult ChoosePalette(const QImage& block, const GifOptions& options
     return ExportResult::Ok();
 }
 
+namespace {
+
+// Rows of colour indices on their way from the dithering to the LZW coder on a second
+// thread: a ring of a few rows, so both run at once without a picture of indices.
+class RowRing {
+public:
+    RowRing(int width, int rows)
+        : width_(static_cast<std::size_t>(width)), rows_(rows), buffer_(width_ * rows_) {}
+
+    // The dithering's side: copies a row in, waiting for room; false once the coder failed.
+    bool put(const std::uint8_t* row) {
+        std::unique_lock lock(mutex_);
+        roomFree_.wait(lock, [&] { return count_ < rows_ || failed_; });
+        if (failed_) return false;
+        // The coder reads only the rows already counted, never this slot.
+        const std::size_t slot = (head_ + count_) % rows_;
+        lock.unlock();
+        std::copy(row, row + width_, buffer_.data() + slot * width_);
+        lock.lock();
+        ++count_;
+        rowReady_.notify_one();
+        return true;
+    }
+    // No more rows come.
+    void close() {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        rowReady_.notify_one();
+    }
+    // The coder's side: the next row (valid until release), or null once closed and empty.
+    const std::uint8_t* take() {
+        std::unique_lock lock(mutex_);
+        rowReady_.wait(lock, [&] { return count_ > 0 || closed_; });
+        return count_ > 0 ? buffer_.data() + head_ * width_ : nullptr;
+    }
+    // The row taken is coded (ok) or the coder failed.
+    void release(bool ok) {
+        const std::lock_guard lock(mutex_);
+        failed_ = failed_ || !ok;
+        head_ = (head_ + 1) % rows_;
+        --count_;
+        roomFree_.notify_one();
+    }
+
+private:
+    const std::size_t width_;
+    const std::size_t rows_;
+    std::vector<std::uint8_t> buffer_;
+    std::mutex mutex_;
+    std::condition_variable roomFree_, rowReady_;
+    std::size_t head_ = 0, count_ = 0;
+    bool closed_ = false, failed_ = false;
+};
+
+// Dithers the block and hands each row to putLine, on a second thread once the
+// picture is large enough to repay it (the coder then runs beside the dithering);
+// false when a row could not be written.
+bool DitherAndCode(const QImage& block, std::span<const PaletteColor> colours, float dithering,
+                   const std::function<bool(const std::uint8_t* row)>& putLine) {
+    const auto inline_ = [&] {
+        return DitherToPalette(block, colours, dithering,
+                               [&](int, const std::uint8_t* row) { return putLine(row); });
+    };
+    if (qint64{block.width()} * block.height() < kSecondThreadFromPixels) return inline_();
+    RowRing ring(block.width(), 32);
+    bool coded = true;
+    std::thread coder;
+    try {
+        coder = std::thread([&] {
+            while (const std::uint8_t* row = ring.take()) {
+                coded = coded && putLine(row);
+                ring.release(coded);
+            }
+        });
+    } catch (const std::system_error&) {
+        return inline_();  // no second thread to be had: one after the other
+    }
+    // However the dithering ends (an exception included), the coder is told and waited for.
+    struct Finish {
+        RowRing& ring;
+        std::thread& coder;
+        ~Finish() {
+            ring.close();
+            coder.join();
+        }
+    };
+    bool dithered = false;
+    {
+        const Finish finish{ring, coder};
+        dithered = DitherToPalette(block, colours, dithering,
+                                   [&](int, const std::uint8_t* row) { return ring.put(row); });
+    }
+    return dithered && coded;
+}
+
+}  // namespace
+
 ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& options) {
     if (ExportResult r = CheckBlock(input, 65535); !r) return r;
     const QImage block = As32BitPixels(input);
@@ -536,7 +645,8 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     }
 
     int error = 0;
-    std::unique_ptr<GifFileType, GifFileDeleter> gif(EGifOpen(&out, WriteToDevice, &error));
+    GifSink sink{&out};
+    std::unique_ptr<GifFileType, GifFileDeleter> gif(EGifOpen(&sink, WriteToDevice, &error));
     if (!gif) return ExportResult::Failure(GifErrorText(error));
     if (EGifPutScreenDesc(gif.get(), width, height, 8, 0, map.get()) != GIF_OK)
         return ExportResult::Failure(GifErrorText(gif->Error));
@@ -546,13 +656,14 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     // nearest-colour search that is several times faster on large pictures. Each row
     // goes to the LZW coder as soon as it is mapped, so no picture of indices is held.
     const bool allRows =
-        DitherToPalette(block, colours, options.dithering, [&](int, const std::uint8_t* row) {
+        DitherAndCode(block, colours, options.dithering, [&](const std::uint8_t* row) {
             return EGifPutLine(gif.get(), const_cast<GifPixelType*>(row), width) == GIF_OK;
         });
     if (!allRows) return ExportResult::Failure(GifErrorText(gif->Error));
     // Closing writes the trailer; the handle is gone whatever it returns.
     if (EGifCloseFile(gif.release(), &error) != GIF_OK)
         return ExportResult::Failure(GifErrorText(error));
+    if (sink.failed) return ExportResult::Failure("GIF: the file could not be written whole");
     return ExportResult::Ok();
 }
 

@@ -175,6 +175,28 @@ TEST(ColourHistogram, CountsEveryPixelOfEachColourAndGivesUpPastTheLimit) {
     EXPECT_FALSE(ColourHistogram(img, 2).has_value());
 }
 
+TEST(ColourHistogram, LargePicturesCountedInTwoHalvesGiveTheSameCounts) {
+    // 1024 x 1100: counted on two threads. Colours shared by both halves, colours of one
+    // half only, and runs across the whole width.
+    QImage img(1024, 1100, QImage::Format_RGB32);
+    std::map<std::uint32_t, std::uint32_t> want;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const std::uint32_t rgb = y % 7 == 0 ? 0x102030u
+                                                 : (static_cast<std::uint32_t>(x / 8) << 8) |
+                                                       static_cast<std::uint32_t>(y < 550 ? 1 : 2);
+            img.setPixel(x, y, 0xFF000000u | rgb);
+            ++want[rgb];
+        }
+    const auto h = ColourHistogram(img, want.size());
+    ASSERT_TRUE(h.has_value());
+    std::map<std::uint32_t, std::uint32_t> counts;
+    for (const ColourCount& c : *h) counts[c.rgb] = c.count;
+    EXPECT_EQ(counts, want);
+    // Each half alone fits one colour fewer; together they do not.
+    EXPECT_FALSE(ColourHistogram(img, want.size() - 1).has_value());
+}
+
 TEST(MergeColours, KeepsFewColoursExactlyAndMergesTheCheapestPairFirst) {
     const std::vector<ColourCount> three = {{0x000000u, 50}, {0xFFFFFFu, 50}, {0x0A0A0Au, 1}};
     std::vector<PaletteColor> kept = MergeColours(three, 3);

@@ -172,6 +172,40 @@ TEST(EncodeGif, DecodesBackWithAtMost256ColoursAndClosePixels) {
     EXPECT_GT(Psnr(img, gif.image), 30.0);
 }
 
+// Writes until a given number of bytes, then fails every write: a disk filling up.
+class FillingDevice final : public QIODevice {
+public:
+    explicit FillingDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 length) override {
+        if (length > room_) return -1;
+        room_ -= length;
+        return length;
+    }
+
+private:
+    qint64 room_;
+};
+
+TEST(EncodeGif, LargePicturesCodedBesideTheDitheringDecodeBackOrStopOnAFullDevice) {
+    // From a million pixels up the LZW coder runs on a second thread.
+    const QImage img = Ramps(1100, 1000);
+    const QByteArray file = Encode(ImageFormat::Gif, img);
+    const testing::DecodedGif gif = DecodeGif(file);
+    ASSERT_FALSE(gif.image.isNull());
+    EXPECT_EQ(gif.image.size(), img.size());
+    EXPECT_GT(Psnr(img, gif.image), 30.0);
+    const qint64 size = file.size();
+    for (const qint64 room : {qint64{0}, qint64{800}, size / 2, size - 1}) {
+        FillingDevice full(room);
+        const ExportResult r = EncodeGif(img, full);
+        EXPECT_FALSE(r.ok()) << room;
+        EXPECT_FALSE(r.error().empty()) << room;
+    }
+}
+
 TEST(EncodeGif, KeepsAFewColoursExactly) {
     QImage img(31, 17, QImage::Format_RGB32);
     const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 128, 255), qRgb(10, 20, 30),
