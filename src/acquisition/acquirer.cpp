@@ -26,6 +26,7 @@ bool Acquirer::sendPrintScreen() {
 }
 
 void Acquirer::loadFromClipboard() {
+    // Without a picture of the screen the second read finds the clipboard as it was.
     const std::optional<QImage> picture =
         ReadClipboardPicture(services_.clipboard, [this] { (void)sendPrintScreen(); });
     if (picture) window_.showPicture(*picture);

@@ -10,6 +10,7 @@ namespace {
 class DesktopUrlOpener final : public UrlOpener {
 public:
     void open(const QString& address) override {
+        // Without a browser nothing opens; the version window has nothing else to offer.
         (void)QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
     }
 };
