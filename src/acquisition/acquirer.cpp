@@ -11,10 +11,7 @@
 namespace trimlet {
 
 Acquirer::Acquirer(AcquisitionWindow& window, AcquisitionServices services)
-    : window_(window), services_(std::move(services)) {
-    if (!services_.sleep) services_.sleep = [](int) {};
-    if (!services_.processEvents) services_.processEvents = [] {};
-}
+    : window_(window), services_(std::move(services)) {}
 
 bool Acquirer::sendPrintScreen() {
     const bool hideNow = hideForPrintScreen_ && window_.isShownOnScreen();

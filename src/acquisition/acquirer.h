@@ -27,7 +27,8 @@ public:
     virtual void selectWholePicture() = 0;
 };
 
-// What the ways in reach of the system.
+// What the ways in reach of the system; both functions are required (the main window
+// hands in its services' stand-ins where none was given).
 struct AcquisitionServices {
     Clipboard& clipboard;
     ScreenGrabber& grabber;

@@ -77,9 +77,13 @@ void ImageBox::setImagePos(QPoint devicePos) {
     update();
 }
 
+QPoint ImageBox::windowOrigin() const {
+    return window() == this ? QPoint(0, 0) : mapTo(window(), QPoint(0, 0));
+}
+
 QRect ImageBox::deviceArea() const {
     const double ratio = devicePixelRatioF();
-    const QPoint origin = window() == this ? QPoint(0, 0) : mapTo(window(), QPoint(0, 0));
+    const QPoint origin = windowOrigin();
     const DeviceSpan x = DeviceSpanOf(origin.x(), width(), ratio);
     const DeviceSpan y = DeviceSpanOf(origin.y(), height(), ratio);
     return QRect(x.first, y.first, x.count, y.count);
@@ -87,14 +91,14 @@ QRect ImageBox::deviceArea() const {
 
 QPointF ImageBox::toImageBox(QPointF logical) const {
     const double ratio = devicePixelRatioF();
-    const QPoint origin = window() == this ? QPoint(0, 0) : mapTo(window(), QPoint(0, 0));
+    const QPoint origin = windowOrigin();
     return (QPointF(origin) + logical) * ratio - QPointF(deviceArea().topLeft()) -
            QPointF(imagePos_);
 }
 
 QRect ImageBox::logicalCover(const QRect& deviceRect) const {
     const double ratio = devicePixelRatioF();
-    const QPoint origin = window() == this ? QPoint(0, 0) : mapTo(window(), QPoint(0, 0));
+    const QPoint origin = windowOrigin();
     const QRectF onWindow(QPointF(deviceRect.translated(deviceArea().topLeft()).topLeft()) / ratio,
                           QSizeF(deviceRect.size()) / ratio);
     return onWindow.translated(-QPointF(origin)).toAlignedRect();
@@ -182,22 +186,21 @@ bool ImageBox::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-QPointF ImageBox::exactPosition(const QMouseEvent* event) {
+QPointF ImageBox::exactPosition(const QMouseEvent* event) const {
     const QPointF rounded = event->position();
     if (!windowPointer_ || windowPointer_->type != event->type() ||
         windowPointer_->timestamp != event->timestamp())
         return rounded;
-    const QPointF exact = windowPointer_->position - QPointF(mapTo(window(), QPoint(0, 0)));
+    const QPointF exact = windowPointer_->position - QPointF(windowOrigin());
     // The same event, unless Qt's rounding cannot explain the difference.
     const QPointF off = exact - rounded;
     if (std::abs(off.x()) > 1 || std::abs(off.y()) > 1) return rounded;
     return exact;
 }
 
-void ImageBox::notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
-                      int buttonCode) {
+void ImageBox::notify(const QMouseEvent* event, QPointF p,
+                      void (ImageBoxListener::*handler)(int, int, float, float), int buttonCode) {
     if (!listener_) return;
-    const QPointF p = toImageBox(exactPosition(event));
     (listener_->*handler)(buttonCode, ShiftCode(event->modifiers()), static_cast<float>(p.x()),
                           static_cast<float>(p.y()));
 }
@@ -211,20 +214,23 @@ bool ImageBox::onPicture(QPointF imageBoxPos) const {
 // (moves and the release reach the handlers wherever they happen) until the last
 // button is let go. The grey around the picture takes no pointer events.
 void ImageBox::mousePressEvent(QMouseEvent* event) {
-    if (!captured_ && !onPicture(toImageBox(exactPosition(event)))) return;
+    const QPointF at = toImageBox(exactPosition(event));
+    if (!captured_ && !onPicture(at)) return;
     captured_ = true;
-    notify(event, &ImageBoxListener::picCropImg_MouseDown, ButtonCode(event->button()));
+    notify(event, at, &ImageBoxListener::picCropImg_MouseDown, ButtonCode(event->button()));
 }
 
 void ImageBox::mouseMoveEvent(QMouseEvent* event) {
-    if (!captured_ && !onPicture(toImageBox(exactPosition(event)))) return;
-    notify(event, &ImageBoxListener::picCropImg_MouseMove, ButtonsCode(event->buttons()));
+    const QPointF at = toImageBox(exactPosition(event));
+    if (!captured_ && !onPicture(at)) return;
+    notify(event, at, &ImageBoxListener::picCropImg_MouseMove, ButtonsCode(event->buttons()));
 }
 
 void ImageBox::mouseReleaseEvent(QMouseEvent* event) {
     if (!captured_) return;
     if (event->buttons() == Qt::NoButton) captured_ = false;
-    notify(event, &ImageBoxListener::picCropImg_MouseUp, ButtonCode(event->button()));
+    notify(event, toImageBox(exactPosition(event)), &ImageBoxListener::picCropImg_MouseUp,
+           ButtonCode(event->button()));
 }
 
 void ImageBox::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -74,6 +74,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The widget's top-left corner in its window's logical units.
+    [[nodiscard]] QPoint windowOrigin() const;
     // A block of the view's device pixels as the logical rectangle that covers it.
     QRect logicalCover(const QRect& deviceRect) const;
     [[nodiscard]] bool onPicture(QPointF imageBoxPos) const;
@@ -81,10 +83,11 @@ private:
     // a child widget its pointer positions rounded to whole logical units (at 200 % only
     // every second device pixel), so the position the window itself received is used
     // when this event is the one it received.
-    [[nodiscard]] QPointF exactPosition(const QMouseEvent* event);
+    [[nodiscard]] QPointF exactPosition(const QMouseEvent* event) const;
     void watchWindow();
-    void notify(QMouseEvent* event, void (ImageBoxListener::*handler)(int, int, float, float),
-                int buttonCode);
+    // Hands a pointer event at image-box position p to the listener.
+    void notify(const QMouseEvent* event, QPointF p,
+                void (ImageBoxListener::*handler)(int, int, float, float), int buttonCode);
 
     QImage picture_;
     QPoint imagePos_{0, 0};

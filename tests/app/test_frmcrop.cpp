@@ -32,7 +32,6 @@ protected:
         CropServices s;
         s.clipboard = &clipboard;
         s.grabber = &grabber;
-        s.processEvents = [] {};
         window = std::make_unique<frmCrop>(s);
         window->Form_Load(QString());
         window->show();

@@ -27,7 +27,6 @@ protected:
         clipboard.image = testing::PatternImage(64, 48);
         CropServices s;
         s.clipboard = &clipboard;
-        s.processEvents = [] {};
         if (withSettings)
             s.settingsFile = [this] {
                 ++pathRequests;

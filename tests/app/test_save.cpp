@@ -52,7 +52,6 @@ protected:
         s.grabber = &grabber;
         s.saveDialog = &dialog;
         s.sound = &sound;
-        s.processEvents = [] {};
         s.sleep = [](int) {};
         window = std::make_unique<frmCrop>(s);
         window->show();

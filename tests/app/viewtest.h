@@ -36,7 +36,6 @@ protected:
         clipboard.image = picture;
         CropServices s;
         s.clipboard = &clipboard;
-        s.processEvents = [] {};
         window = std::make_unique<frmCrop>(s);
         window->Form_Load(QString());
         window->show();

@@ -185,7 +185,6 @@ protected:
         s.clipboard = &clipboard;
         s.grabber = &grabber;
         s.saveDialog = &saveDialog;
-        s.processEvents = [] {};
         window = std::make_unique<frmCrop>(s);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));

@@ -87,7 +87,6 @@ TEST(FrmVersion, OpenedFromTheMenuModallyWithTheMainWindowsOpener) {
     CropServices s;
     s.clipboard = &clipboard;
     s.urlOpener = &opener;
-    s.processEvents = [] {};
     frmCrop window(s);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
