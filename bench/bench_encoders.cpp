@@ -17,7 +17,10 @@
 // format; pngquant takes only PNG, stored without compression). The time ratio is
 // ours / peer (below 1: ours is faster), the size ratio ours / peer, PSNR is over
 // R, G and B against the 24-bit picture. "mem" is the most memory our save took on top
-// of what the program held, as a share of the picture's own 32-bit copy.
+// of what the program held, as a share of the picture's own 32-bit copy: after a save
+// of a 64 x 64 piece of the same picture, so it counts the save's data rather than the
+// library code a first save pages in; "cold", beside it, counts both.
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -164,8 +167,8 @@ std::map<std::string, QImage> MakePictures(int width, int height, const QDir& di
 
 // The most memory a save takes on top of what the program held: run once in a child
 // process (so buffers kept from earlier saves do not hide it), with the peak resident
-// size reset at the start. It counts what the save touches, including the pages of
-// library code it brings back in (a megabyte or two), so it errs on the high side.
+// size reset at the start. It counts what the save touches; warm, run first, may page
+// in the code so that only the save's data is counted.
 long StatusKiB(const char* field) {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly)) return -1;
@@ -179,12 +182,16 @@ long StatusKiB(const char* field) {
     return -1;
 }
 
-long ExtraPeakKiB(const std::function<bool()>& job) {
+long ExtraPeakKiB(const std::function<bool()>& job, const std::function<bool()>& warm) {
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
+        if (warm) {
+            if (!warm()) _exit(1);
+            malloc_trim(0);  // what the warm-up freed must not serve the save unseen
+        }
         if (FILE* c = std::fopen("/proc/self/clear_refs", "w")) {
             std::fputs("5", c);  // peak resident size := current
             std::fclose(c);
@@ -224,7 +231,8 @@ struct Group {
     explicit Group(std::string t) : title(std::move(t)) {}
     std::string title;      // "JPEG q60"
     std::vector<Job> jobs;  // ours first
-    long oursExtraKiB = -1;
+    std::function<bool()> warm;  // ours on a small piece of the picture
+    long oursExtraKiB = -1, oursColdKiB = -1;
 };
 
 struct Options {
@@ -259,7 +267,7 @@ struct Verdicts {
 
 // Our memory figures, measured for every picture before any save in this process, so
 // buffers kept from earlier saves do not hide what a first save takes.
-std::map<std::string, long> gExtraKiB;
+std::map<std::string, std::pair<long, long>> gExtraKiB;  // warm, cold
 
 void Bench(const std::string& name, const QImage& picture, const QDir& dir, const Options& opt,
            Verdicts& verdicts, bool memoryOnly) {
@@ -275,10 +283,12 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
     const bool cjpeg = Have("cjpeg");
     const bool ffmpeg = Have("ffmpeg");
 
-    const trimlet::PixelRect whole{0, 0, picture.width(), picture.height()};
-    const auto ours = [&picture, whole](ImageFormat f, QString out, int quality) {
-        return [&picture, whole, f, out, quality] {
-            const QImage block = trimlet::CutOut(picture, whole);
+    const auto ours = [&picture](ImageFormat f, QString out, int quality,
+                                 int side = 0) {  // side: of a square piece instead
+        const trimlet::PixelRect rect{0, 0, side ? side : picture.width(),
+                                      side ? side : picture.height()};
+        return [&picture, rect, f, out, quality] {
+            const QImage block = trimlet::CutOut(picture, rect);
             const trimlet::ExportResult r = trimlet::SaveImage(out, f, block, quality);
             if (!r) std::printf("save failed: %s\n", r.error().c_str());
             return r.ok();
@@ -316,6 +326,7 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
             const std::string qs = std::to_string(q);
             const QString o = f(("ours" + qs + ".jpg").c_str());
             g.jobs.push_back({"ours", o, ours(ImageFormat::Jpeg, o, q), jpegPsnr(o)});
+            g.warm = ours(ImageFormat::Jpeg, f("warm.jpg"), q, 64);
             if (cjpeg) {
                 const QString c = f(("cjpeg" + qs + ".jpg").c_str());
                 g.jobs.push_back(
@@ -345,6 +356,7 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
         Group g("GIF");
         const QString o = f("ours.gif");
         g.jobs.push_back({"ours", o, ours(ImageFormat::Gif, o, 0), gifPsnr(o)});
+        g.warm = ours(ImageFormat::Gif, f("warm.gif"), 0, 64);
         if (ffmpeg) {
             const QString m = f("ffmpeg.gif");
             g.jobs.push_back(
@@ -378,6 +390,7 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
         Group g("BMP");
         const QString o = f("ours.bmp");
         g.jobs.push_back({"ours", o, ours(ImageFormat::Bmp, o, 0), lossless});
+        g.warm = ours(ImageFormat::Bmp, f("warm.bmp"), 0, 64);
         // The same bytes, ready in memory, written in one call through the same kind of
         // file: what the disk and the system allow.
         auto prepared = std::make_shared<QByteArray>();
@@ -402,12 +415,16 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
 
     const std::string key = name + std::to_string(picture.height());
     if (memoryOnly) {
-        for (Group& g : groups) gExtraKiB[key + g.title] = ExtraPeakKiB(g.jobs.front().run);
+        for (Group& g : groups)
+            gExtraKiB[key + g.title] = {ExtraPeakKiB(g.jobs.front().run, g.warm),
+                                        ExtraPeakKiB(g.jobs.front().run, nullptr)};
         return;
     }
     for (Group& g : groups) {
         const auto it = gExtraKiB.find(key + g.title);
-        g.oursExtraKiB = it == gExtraKiB.end() ? -1 : it->second;
+        if (it == gExtraKiB.end()) continue;
+        g.oursExtraKiB = it->second.first;
+        g.oursColdKiB = it->second.second;
     }
     // Rounds: every job once per round, in turn.
     for (int round = 0; round < opt.rounds; ++round) {
@@ -440,11 +457,14 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
             char psnrText[16] = "lossless";
             if (!std::isnan(p)) std::snprintf(psnrText, sizeof psnrText, "%.2f", p);
             if (&j == &o) {
-                std::printf("  %-10s %-18s %8.1f %8.1f %9lld %7s %12s %12s %7s %8s   mem %+.2f\n",
-                            g.title.c_str(), j.tool.c_str(), j.min(), j.median(),
-                            static_cast<long long>(size / 1024), psnrText, "", "", "", "",
-                            g.oursExtraKiB < 0 ? std::nan("")
-                                               : static_cast<double>(g.oursExtraKiB) / pictureKiB);
+                const auto share = [pictureKiB](long kib) {
+                    return kib < 0 ? std::nan("") : static_cast<double>(kib) / pictureKiB;
+                };
+                std::printf(
+                    "  %-10s %-18s %8.1f %8.1f %9lld %7s %12s %12s %7s %8s   mem %+.2f (cold %+.2f)\n",
+                    g.title.c_str(), j.tool.c_str(), j.min(), j.median(),
+                    static_cast<long long>(size / 1024), psnrText, "", "", "", "",
+                    share(g.oursExtraKiB), share(g.oursColdKiB));
             } else {
                 char dp[16] = "";
                 if (!std::isnan(p)) std::snprintf(dp, sizeof dp, "%+.2f", oPsnr - p);

@@ -142,25 +142,24 @@ void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& pal
 namespace {
 
 // Colours and their counts by open addressing in a table at most half full: one probe
-// for most pixels, and no allocation per colour.
+// for most pixels, and no allocation per colour. The table starts small and doubles as
+// colours come, so a picture of few colours costs a few kilobytes.
 class ColourTable {
 public:
     explicit ColourTable(std::size_t maxColours) : maxColours_(maxColours) {
-        std::size_t size = 1024;
-        while (size < maxColours * 2) size *= 2;
-        keys_.assign(size, kEmpty);
-        counts_.assign(size, 0);
-        mask_ = size - 1;
+        slots_.resize(std::size_t{1} << bits_);
     }
     // False once the table would hold more than maxColours colours.
     bool add(std::uint32_t rgb, std::uint32_t count) {
-        std::size_t i = (rgb * 2654435761u) & mask_;
-        while (keys_[i] != rgb && keys_[i] != kEmpty) i = (i + 1) & mask_;
-        if (keys_[i] == kEmpty) {
-            if (++used_ > maxColours_) return false;
-            keys_[i] = rgb;
+        Slot& s = find(rgb);
+        if (s.key == kEmpty) {
+            if (used_ == maxColours_) return false;
+            ++used_;
+            s = {rgb + 1, count};
+            if (used_ * 2 > slots_.size()) grow();
+            return true;
         }
-        counts_[i] += count;
+        s.count += count;
         return true;
     }
     // Rows [first, end) of the block; false when they hold too many colours.
@@ -181,17 +180,36 @@ public:
     std::vector<ColourCount> list() const {
         std::vector<ColourCount> out;
         out.reserve(used_);
-        for (std::size_t i = 0; i < keys_.size(); ++i)
-            if (keys_[i] != kEmpty) out.push_back({keys_[i], counts_[i]});
+        for (const Slot& s : slots_)
+            if (s.key != kEmpty) out.push_back({s.key - 1, s.count});
         return out;
     }
 
 private:
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // no colour: those have no alpha
+    static constexpr std::uint32_t kEmpty = 0;
+    struct Slot {
+        std::uint32_t key = kEmpty;  // the colour plus one
+        std::uint32_t count = 0;
+    };
+
+    Slot& find(std::uint32_t rgb) {
+        const std::size_t mask = slots_.size() - 1;
+        // The product's top bits depend on every bit of the colour.
+        std::size_t i = (rgb * 2654435761u) >> (32 - bits_);
+        while (slots_[i].key != rgb + 1 && slots_[i].key != kEmpty) i = (i + 1) & mask;
+        return slots_[i];
+    }
+    void grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        ++bits_;
+        for (const Slot& s : old)
+            if (s.key != kEmpty) find(s.key - 1) = s;
+    }
+
     std::size_t maxColours_;
-    std::vector<std::uint32_t> keys_;
-    std::vector<std::uint32_t> counts_;
-    std::size_t mask_ = 0;
+    int bits_ = 10;
+    std::vector<Slot> slots_;  // 2^bits_
     std::size_t used_ = 0;
 };
 
@@ -201,7 +219,7 @@ std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
                                                         std::size_t maxColours) {
     const int height = block.height();
     ColourTable top(maxColours);
-    if (qint64{block.width()} * height >= kSecondThreadFromPixels && height >= 2) {
+    if (qint64{block.width()} * height >= kCountInHalvesFromPixels && height >= 2) {
         // The lower half is counted on a second thread, then added to the upper half's.
         ColourTable bottom(maxColours);
         bool bottomFits = true;
@@ -220,6 +238,42 @@ std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
         return std::nullopt;
     }
     return top.list();
+}
+
+std::vector<ColourCount> CellMeans(const QImage& block, int step) {
+    struct Cell {
+        std::uint32_t r = 0, g = 0, b = 0, n = 0;
+    };
+    // Sums of up to 2^24 pixels of at most 255 fit in 32 bits: a larger picture is sampled
+    // more sparsely.
+    const auto sampled = [&](int s) {
+        return qint64{(block.width() + s - 1) / s} * ((block.height() + s - 1) / s);
+    };
+    step = std::max(step, 1);
+    while (sampled(step) > (qint64{1} << 24)) ++step;
+    std::vector<Cell> cells(std::size_t{1} << 15);
+    const int width = block.width();
+    for (int y = 0; y < block.height(); y += step) {
+        const auto* src = reinterpret_cast<const QRgb*>(block.constScanLine(y));
+        for (int x = 0; x < width; x += step) {
+            const QRgb p = src[x];
+            const unsigned r = qRed(p), g = qGreen(p), b = qBlue(p);
+            Cell& c = cells[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)];
+            c.r += r;
+            c.g += g;
+            c.b += b;
+            ++c.n;
+        }
+    }
+    std::vector<ColourCount> out;
+    for (const Cell& c : cells) {
+        if (c.n == 0) continue;
+        const auto mean = [&](std::uint32_t sum) {
+            return static_cast<std::uint32_t>((std::uint64_t{sum} + c.n / 2) / c.n);
+        };
+        out.push_back({(mean(c.r) << 16) | (mean(c.g) << 8) | mean(c.b), c.n});
+    }
+    return out;
 }
 
 std::vector<PaletteColor> MergeColours(std::span<const ColourCount> histogram,

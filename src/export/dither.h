@@ -51,9 +51,12 @@ private:
 // appearance); empty when it has more.
 std::optional<std::vector<PaletteColor>> ExactPalette(const QImage& block);
 
-// From this many pixels up the counting of colours and the GIF coder use a second
-// thread.
+// From this many pixels up the GIF coder runs on a second thread beside the dithering.
 inline constexpr qint64 kSecondThreadFromPixels = qint64{1} << 20;
+// From this many pixels up the colours are counted in two halves at once. The second
+// half's table costs up to a megabyte and a half, a small share only of a picture this
+// large.
+inline constexpr qint64 kCountInHalvesFromPixels = qint64{1} << 22;
 
 // A colour of the picture (0x00RRGGBB) and how many pixels have it.
 struct ColourCount {
@@ -66,6 +69,12 @@ struct ColourCount {
 // photograph costs only its first rows).
 std::optional<std::vector<ColourCount>> ColourHistogram(const QImage& block,
                                                         std::size_t maxColours);
+
+// The colours of a picture too busy to count one by one, summed up in the 32 x 32 x 32
+// cells of the colour cube: each occupied cell as the rounded mean of its pixels and how
+// many there are, looking at every step-th pixel of every step-th row. A small fixed
+// table however many colours the picture has.
+std::vector<ColourCount> CellMeans(const QImage& block, int step);
 
 // At most `colours` entries for a picture of few distinct colours, by repeatedly
 // merging the two groups whose merge adds the least squared error (Ward's method);

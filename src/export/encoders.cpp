@@ -289,9 +289,6 @@ struct LiqAttrDeleter {
 struct LiqHistogramDeleter {
     void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
 };
-struct LiqImageDeleter {
-    void operator()(liq_image* p) const { liq_image_destroy(p); }
-};
 struct LiqResultDeleter {
     void operator()(liq_result* p) const { liq_result_destroy(p); }
 };
@@ -333,25 +330,9 @@ std::string GifErrorText(int code) {
     return std::string("GIF: ") + (text ? text : "unknown error");
 }
 
-// Hands libimagequant one row at a time, so the pixels are not copied into another
-// RGBA picture first; step > 1 samples every step-th pixel of every step-th row.
-struct RowSource {
-    const QImage* image;
-    int step;
-};
+// From this many pixels on, the colours of a busy picture are summed up from every
+// other pixel of every other row.
 constexpr qint64 kSampleAbovePixels = 1 << 20;
-
-void ReadRgbaRow(liq_color rowOut[], int row, int width, void* userInfo) {
-    const auto* source = static_cast<const RowSource*>(userInfo);
-    const auto* src =
-        reinterpret_cast<const QRgb*>(source->image->constScanLine(row * source->step));
-    for (int x = 0; x < width; ++x) {
-        const QRgb p = src[x * source->step];
-        rowOut[x] =
-            liq_color{static_cast<unsigned char>(qRed(p)), static_cast<unsigned char>(qGreen(p)),
-                      static_cast<unsigned char>(qBlue(p)), 255};
-    }
-}
 
 // Where the GIF writer's bytes go. giflib does not check every write (the trailer's
 // is ignored), so a failed one is remembered here.
@@ -442,8 +423,8 @@ ExportResult EncodeJpeg(const QImage& input, int quality, QIODevice& out) {
 }
 
 // Pictures with at most this many distinct colours (screenshots, rendered art) get their
-// palette from the exact counts of all their pixels; busier ones (photographs) from a
-// sample of the pixels.
+// palette from the exact counts of all their pixels; busier ones (photographs) from the
+// means of the cells of the colour cube.
 constexpr std::size_t kHistogramColours = std::size_t{1} << 16;
 // Up to this many distinct colours (text, simple screenshots) the palette comes from
 // merging the colours themselves, which keeps the common ones exact.
@@ -460,7 +441,6 @@ static ExportResult ChoosePalette(const QImage& block, const GifOptions& options
     if (liq_error e = liq_set_speed(attr.get(), options.speed); e != LIQ_OK)
         return ExportResult::Failure(LiqErrorText(e));
 
-    liq_result* rawResult = nullptr;
     const std::optional<std::vector<ColourCount>> histogram =
         ColourHistogram(block, kHistogramColours);
     if (histogram && histogram->size() <= kMergeColours) {
@@ -469,33 +449,35 @@ static ExportResult ChoosePalette(const QImage& block, const GifOptions& options
             RefinePalette(*histogram, colours);
         return ExportResult::Ok();
     }
-    // Every other pixel of every other row once the picture is large: a quick choice
-    // that hardly changes it.
+    // A busier picture is summed up by the means of the cells of the colour cube, over
+    // every other pixel of every other row once it is large: a small fixed table instead
+    // of libimagequant's own count of a sample, which is several times the memory.
     const qint64 pixels = qint64{block.width()} * block.height();
-    RowSource source{&block, pixels >= kSampleAbovePixels ? 2 : 1};
-    if (histogram) {
+    const int step = pixels >= kSampleAbovePixels ? 2 : 1;
+    const std::vector<ColourCount> counted = histogram ? std::vector<ColourCount>{}
+                                                       : CellMeans(block, step);
+    const std::span<const ColourCount> summary = histogram ? std::span(*histogram) : counted;
+
+    liq_result* rawResult = nullptr;
+    {
         const std::unique_ptr<liq_histogram, LiqHistogramDeleter> h(
             liq_histogram_create(attr.get()));
         if (!h) return ExportResult::Failure("colour quantisation: cannot count colours");
-        std::vector<liq_histogram_entry> entries;
-        entries.reserve(histogram->size());
-        for (const ColourCount& c : *histogram)
-            entries.push_back(
-                {{static_cast<unsigned char>(c.rgb >> 16), static_cast<unsigned char>(c.rgb >> 8),
-                  static_cast<unsigned char>(c.rgb), 255},
-                 c.count});
-        if (liq_error e = liq_histogram_add_colors(h.get(), attr.get(), entries.data(),
-                                                   static_cast<int>(entries.size()), 0.0);
-            e != LIQ_OK)
-            return ExportResult::Failure(LiqErrorText(e));
+        {
+            // Gone before the quantisation: libimagequant keeps its own copy.
+            std::vector<liq_histogram_entry> entries;
+            entries.reserve(summary.size());
+            for (const ColourCount& c : summary)
+                entries.push_back({{static_cast<unsigned char>(c.rgb >> 16),
+                                    static_cast<unsigned char>(c.rgb >> 8),
+                                    static_cast<unsigned char>(c.rgb), 255},
+                                   c.count});
+            if (liq_error e = liq_histogram_add_colors(h.get(), attr.get(), entries.data(),
+                                                       static_cast<int>(entries.size()), 0.0);
+                e != LIQ_OK)
+                return ExportResult::Failure(LiqErrorText(e));
+        }
         if (liq_error e = liq_histogram_quantize(h.get(), attr.get(), &rawResult); e != LIQ_OK)
-            return ExportResult::Failure(LiqErrorText(e));
-    } else {
-        const std::unique_ptr<liq_image, LiqImageDeleter> image(
-            liq_image_create_custom(attr.get(), ReadRgbaRow, &source, block.width() / source.step,
-                                    block.height() / source.step, 0.0));
-        if (!image) return ExportResult::Failure("colour quantisation: cannot take the picture");
-        if (liq_error e = liq_image_quantize(image.get(), attr.get(), &rawResult); e != LIQ_OK)
             return ExportResult::Failure(LiqErrorText(e));
     }
     const std::unique_ptr<liq_result, LiqResultDeleter> result(rawResult);
@@ -513,7 +495,7 @@ static ExportResult ChoosePalette(const QImage& block, const GifOptions& options
         if (histogram)
             RefinePalette(*histogram, colours);
         else
-            RefinePalette(block, source.step * 2, colours);  // a sparser sample is enough
+            RefinePalette(block, step * 2, colours);  // a sparser sample is enough
     }
     return ExportResult::Ok();
 }

@@ -39,6 +39,19 @@ struct JpegScratch {
     std::vector<unsigned char> header;
     std::vector<unsigned char> chunk;
     std::vector<JSAMPROW> rows;
+
+    // Room for the whole budget at once: the system gives the pages only as the scan
+    // reaches them, so the store never grows by copying (which would hold the scan
+    // twice). False when the room cannot be had.
+    bool reserveScan(std::size_t words) {
+        if (words <= capacity) return true;
+        scan.reset();
+        capacity = 0;
+        scan.reset(new (std::nothrow) std::uint64_t[words]);
+        if (!scan) return false;
+        capacity = words;
+        return true;
+    }
 };
 
 JpegScratch& Scratch() {
@@ -142,7 +155,6 @@ private:
 struct Recorder {
     jpeg_entropy_encoder pub;  // first: libjpeg calls through cinfo->entropy
     JpegScratch* scratch = nullptr;
-    std::size_t budget = 0;  // most bytes the recorded scan may take
     bool overflow = false;
     std::size_t symbols = 0;
     std::size_t words = 0;
@@ -156,19 +168,8 @@ struct Recorder {
     long counts[kSlots][257] = {};  // 257: the optimiser's reserved entry
 
     // Room for one more MCU: a block takes at most 64 symbols of 16 + 11 bits.
-    bool reserve() {
-        const std::size_t need = words + static_cast<std::size_t>(blocksInMcu) * 27 + 2;
-        if (need <= scratch->capacity) return true;
-        const std::size_t room = budget / sizeof(std::uint64_t);
-        if (need > room) return false;
-        const std::size_t grown = std::min(room, std::max(need, scratch->capacity * 2));
-        std::unique_ptr<std::uint64_t[]> bigger(new (std::nothrow) std::uint64_t[grown]);
-        if (!bigger) return false;
-        if (words > 0)
-            std::memcpy(bigger.get(), scratch->scan.get(), words * sizeof(std::uint64_t));
-        scratch->scan = std::move(bigger);
-        scratch->capacity = grown;
-        return true;
+    bool reserve() const {
+        return words + static_cast<std::size_t>(blocksInMcu) * 27 + 2 <= scratch->capacity;
     }
     // Most significant bit first; n at most 32.
     void putBits(std::uint64_t value, int n) {
@@ -461,12 +462,17 @@ ExportResult WriteJpeg(const QImage& block, int quality, JpegChroma chroma, QIOD
     auto job = std::make_unique<JpegJob>();
     job->destination.bytes = &scratch.header;
     job->recorder.scratch = &scratch;
-    // At most a third of the picture's own memory.
-    job->recorder.budget = std::max<std::size_t>(std::size_t{1} << 18,
-                                                 static_cast<std::size_t>(block.sizeInBytes()) / 3);
-    const bool ran = RunLibjpeg(*job, block, quality, chroma, true);
-    jpeg_destroy_compress(&job->cinfo);
-    if (!ran) return ExportResult::Failure(std::string("JPEG: ") + job->error.message);
+    // At most a third of the picture's own memory. Without that room the picture goes
+    // out with the standard tables.
+    const std::size_t budget = std::max<std::size_t>(
+        std::size_t{1} << 18, static_cast<std::size_t>(block.sizeInBytes()) / 3);
+    if (scratch.reserveScan(budget / sizeof(std::uint64_t))) {
+        const bool ran = RunLibjpeg(*job, block, quality, chroma, true);
+        jpeg_destroy_compress(&job->cinfo);
+        if (!ran) return ExportResult::Failure(std::string("JPEG: ") + job->error.message);
+    } else {
+        job->recorder.overflow = true;
+    }
     if (stats) {
         stats->optimisedTables = !job->recorder.overflow;
         stats->symbols = job->recorder.symbols;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <set>
 
 #include "export/dither.h"
 
@@ -176,18 +177,22 @@ TEST(ColourHistogram, CountsEveryPixelOfEachColourAndGivesUpPastTheLimit) {
 }
 
 TEST(ColourHistogram, LargePicturesCountedInTwoHalvesGiveTheSameCounts) {
-    // 1024 x 1100: counted on two threads. Colours shared by both halves, colours of one
+    // 2048 x 2100: counted on two threads. Colours shared by both halves, colours of one
     // half only, and runs across the whole width.
-    QImage img(1024, 1100, QImage::Format_RGB32);
+    QImage img(2048, 2100, QImage::Format_RGB32);
+    ASSERT_GE(qint64{img.width()} * img.height(), kCountInHalvesFromPixels);
     std::map<std::uint32_t, std::uint32_t> want;
-    for (int y = 0; y < img.height(); ++y)
+    for (int y = 0; y < img.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x) {
-            const std::uint32_t rgb = y % 7 == 0 ? 0x102030u
-                                                 : (static_cast<std::uint32_t>(x / 8) << 8) |
-                                                       static_cast<std::uint32_t>(y < 550 ? 1 : 2);
-            img.setPixel(x, y, 0xFF000000u | rgb);
-            ++want[rgb];
+            const std::uint32_t rgb =
+                y % 7 == 0 ? 0x102030u
+                           : (static_cast<std::uint32_t>(x / 8) << 8) |
+                                 static_cast<std::uint32_t>(y < img.height() / 2 ? 1 : 2);
+            row[x] = 0xFF000000u | rgb;
         }
+        for (int x = 0; x < img.width(); x += 8) want[row[x] & 0xFFFFFFu] += 8;
+    }
     const auto h = ColourHistogram(img, want.size());
     ASSERT_TRUE(h.has_value());
     std::map<std::uint32_t, std::uint32_t> counts;
@@ -195,6 +200,53 @@ TEST(ColourHistogram, LargePicturesCountedInTwoHalvesGiveTheSameCounts) {
     EXPECT_EQ(counts, want);
     // Each half alone fits one colour fewer; together they do not.
     EXPECT_FALSE(ColourHistogram(img, want.size() - 1).has_value());
+}
+
+TEST(ColourHistogram, KeepsEveryCountWhileItsTableGrows) {
+    // 65,536 colours, two pixels each, spread over all three channels; colours that
+    // differ in red alone are among them.
+    QImage img(512, 256, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const std::uint32_t i = static_cast<std::uint32_t>(y * img.width() + x) / 2;
+            row[x] = 0xFF000000u | ((i * 0x9E3779u) & 0xFFFFFFu);  // odd: a permutation
+        }
+    }
+    const auto h = ColourHistogram(img, 65536);
+    ASSERT_TRUE(h.has_value());
+    EXPECT_EQ(h->size(), 65536u);
+    EXPECT_TRUE(std::all_of(h->begin(), h->end(), [](const ColourCount& c) { return c.count == 2; }));
+    std::set<std::uint32_t> distinct;
+    for (const ColourCount& c : *h) distinct.insert(c.rgb);
+    EXPECT_EQ(distinct.size(), 65536u);
+    EXPECT_FALSE(ColourHistogram(img, 65535).has_value());
+}
+
+TEST(CellMeans, OneRoundedMeanAndCountPerOccupiedCellOfTheSample) {
+    QImage img(4, 2, QImage::Format_RGB32);
+    // Row 0: two pixels in the cell of (0..7, 0..7, 0..7), two in that of (248.., 0, 8..).
+    const QRgb pixels[2][4] = {{qRgb(1, 2, 3), qRgb(2, 2, 6), qRgb(250, 0, 8), qRgb(255, 7, 15)},
+                               {qRgb(100, 100, 100), qRgb(7, 7, 7), qRgb(100, 100, 100),
+                                qRgb(7, 7, 7)}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) img.setPixel(x, y, pixels[y][x]);
+    const auto asMap = [](const std::vector<ColourCount>& cells) {
+        std::map<std::uint32_t, std::uint32_t> m;
+        for (const ColourCount& c : cells) m[c.rgb] = c.count;
+        return m;
+    };
+    struct Case {
+        int step;
+        std::map<std::uint32_t, std::uint32_t> want;
+    };
+    const Case cases[] = {
+        // (1+2+7+7)/4 = 4.25, (2+2+7+7)/4 = 4.5 rounds up, (3+6+7+7)/4 = 5.75
+        {1, {{0x040506u, 4}, {0xFD040Cu, 2}, {0x646464u, 2}}},
+        // Every other pixel of every other row: (1,2,3) and (250,0,8) only.
+        {2, {{0x010203u, 1}, {0xFA0008u, 1}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(asMap(CellMeans(img, c.step)), c.want) << c.step;
 }
 
 TEST(MergeColours, KeepsFewColoursExactlyAndMergesTheCheapestPairFirst) {
