@@ -356,17 +356,18 @@ void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteCo
     MoveToMeans(sums, palette);
 }
 
-void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
-                     std::uint8_t* out) {
+void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
+                     Dithering dithering, std::uint8_t* out) {
     const int width = block.width();
     // The row sink never refuses a row, so the dithering cannot stop early.
-    (void)DitherToPalette(block, palette, level, [&](int y, const std::uint8_t* row) {
+    (void)DitherToPalette(block, palette, dithering, [&](int y, const std::uint8_t* row) {
         std::copy(row, row + width, out + static_cast<std::size_t>(y) * width);
         return true;
     });
 }
 
-bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
+bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
+                     Dithering dithering,
                      const std::function<bool(int y, const std::uint8_t* row)>& rowDone) {
     const int width = block.width(), height = block.height();
     if (width < 1 || height < 1 || palette.empty()) return true;
@@ -375,7 +376,13 @@ bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
     NearestColor nearest(palette);
     // Errors for the row being mapped and the next one, with a spare column on either
     // side so the edges need no tests.
-    const int scale = static_cast<int>(std::lround(std::clamp(level, 0.f, 1.f) * 256.f));
+    const int scale =
+        static_cast<int>(std::lround(std::clamp(dithering.level, 0.f, 1.f) * 256.f));
+    const auto distance = [&](const int v[3], int index) {
+        const PaletteColor& c = palette[static_cast<std::size_t>(index)];
+        return Square(v[0] - c.r) + Square(v[1] - c.g) + Square(v[2] - c.b);
+    };
+    const std::uint32_t slack = static_cast<std::uint32_t>(std::max(dithering.runSlack, 0));
     const std::size_t rowLength = (static_cast<std::size_t>(width) + 2) * 3;
     std::vector<int> errorsA(rowLength, 0), errorsB(rowLength, 0);
     int* current = errorsA.data();
@@ -386,13 +393,19 @@ bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
         const int step = leftToRight ? 1 : -1;
         int x = leftToRight ? 0 : width - 1;
         std::fill(next, next + rowLength, 0);
+        int before = -1;  // the entry of the pixel mapped just before, in this row
         for (int i = 0; i < width; ++i, x += step) {
             const QRgb p = src[x];
             int* e = current + (x + 1) * 3;
             const int v[3] = {std::clamp(qRed(p) + e[0], 0, 255),
                               std::clamp(qGreen(p) + e[1], 0, 255),
                               std::clamp(qBlue(p) + e[2], 0, 255)};
-            const int index = nearest.find(v[0], v[1], v[2]);
+            int index = nearest.find(v[0], v[1], v[2]);
+            if (slack > 0 && before >= 0 && index != before) {
+                const std::uint32_t d = distance(v, index);
+                if (d > 0 && distance(v, before) <= d + slack) index = before;
+            }
+            before = index;
             dst[x] = static_cast<std::uint8_t>(index);
             const PaletteColor& c = palette[static_cast<std::size_t>(index)];
             const int chosen[3] = {c.r, c.g, c.b};

@@ -27,7 +27,10 @@ public:
                                   static_cast<std::uint32_t>(b);
         if (key == lastKey_) return lastIndex_;  // runs of one colour are common
         lastKey_ = key;
-        lastIndex_ = search(r, g, b);
+        // Colours come back again and again in smooth areas: a small cache of answers.
+        Answer& a = answers_[(key * 2654435761u) >> (32 - kAnswerBits)];
+        if (a.key != key + 1) a = {key + 1, static_cast<std::uint32_t>(search(r, g, b))};
+        lastIndex_ = static_cast<int>(a.index);
         return lastIndex_;
     }
 
@@ -43,6 +46,12 @@ private:
     std::vector<std::int32_t> cellStart_;  // -1 until built
     std::vector<std::uint16_t> cellCount_;
     std::vector<Candidate> candidates_;
+    struct Answer {
+        std::uint32_t key = 0;  // the colour plus one; 0: none yet
+        std::uint32_t index = 0;
+    };
+    static constexpr int kAnswerBits = 12;
+    std::vector<Answer> answers_ = std::vector<Answer>(std::size_t{1} << kAnswerBits);
     std::uint32_t lastKey_ = 0xFFFFFFFFu;
     int lastIndex_ = 0;
 };
@@ -91,20 +100,29 @@ void RefinePalette(std::span<const ColourCount> histogram, std::vector<PaletteCo
 // nearest to stay as they are. Never makes the mapping without diffusion worse.
 void RefinePalette(const QImage& block, int step, std::vector<PaletteColor>& palette);
 
-// Maps every pixel of block to a palette index with Floyd-Steinberg error diffusion in
-// serpentine order. level scales the diffused error: 0 maps each pixel to its nearest
-// entry, 1 is full dithering. Each neighbour's share of an error is truncated toward
-// zero, so errors of a level or two die where they arise: flat and smooth areas stay
-// calm instead of filling with noise, which is both closer to the picture and far
-// kinder to LZW. out holds width * height indices, rows top first. palette holds 1 to
-// 256 entries.
-void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette, float level,
-                     std::uint8_t* out);
+// How DitherToPalette maps: level scales the diffused error, 0 maps each pixel to its
+// nearest entry, 1 is full Floyd-Steinberg. runSlack lets a pixel that no entry matches
+// exactly keep the entry of the pixel before it when that entry is at most runSlack
+// (squared RGB distance) farther than the nearest: where two entries are all but equally
+// near, the choice no longer flickers between them, and the longer runs cost LZW far
+// fewer codes. Pixels of the palette's own colours always keep their entry.
+struct Dithering {
+    float level = 1.f;
+    int runSlack = 0;
+};
+
+// Maps every pixel of block to a palette index with error diffusion in serpentine order.
+// Each neighbour's share of an error is truncated toward zero, so errors of a level or
+// two die where they arise: flat and smooth areas stay calm instead of filling with
+// noise, which is both closer to the picture and far kinder to LZW. out holds width *
+// height indices, rows top first. palette holds 1 to 256 entries.
+void DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
+                     Dithering dithering, std::uint8_t* out);
 // The same, handing each row to rowDone as soon as it is mapped (row y, width indices),
 // so the caller need not hold the whole picture's indices; stops when rowDone returns
 // false, and returns whether every row was taken.
 [[nodiscard]] bool DitherToPalette(
-    const QImage& block, std::span<const PaletteColor> palette, float level,
+    const QImage& block, std::span<const PaletteColor> palette, Dithering dithering,
     const std::function<bool(int y, const std::uint8_t* row)>& rowDone);
 
 }  // namespace trimlet

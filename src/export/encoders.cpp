@@ -512,7 +512,11 @@ public:
     // The dithering's side: copies a row in, waiting for room; false once the coder failed.
     bool put(const std::uint8_t* row) {
         std::unique_lock lock(mutex_);
-        roomFree_.wait(lock, [&] { return count_ < rows_ || failed_; });
+        while (count_ == rows_ && !failed_) {
+            putterWaits_ = true;
+            roomFree_.wait(lock);
+            putterWaits_ = false;
+        }
         if (failed_) return false;
         // The coder reads only the rows already counted, never this slot.
         const std::size_t slot = (head_ + count_) % rows_;
@@ -520,7 +524,9 @@ public:
         std::copy(row, row + width_, buffer_.data() + slot * width_);
         lock.lock();
         ++count_;
-        rowReady_.notify_one();
+        // The coder is the faster side and sleeps whenever it catches up: woken for a few
+        // rows at once, as one wake-up per row costs more than their coding.
+        if (takerWaits_ && count_ >= rows_ / 4) rowReady_.notify_one();
         return true;
     }
     // No more rows come.
@@ -532,7 +538,11 @@ public:
     // The coder's side: the next row (valid until release), or null once closed and empty.
     const std::uint8_t* take() {
         std::unique_lock lock(mutex_);
-        rowReady_.wait(lock, [&] { return count_ > 0 || closed_; });
+        while (count_ == 0 && !closed_) {
+            takerWaits_ = true;
+            rowReady_.wait(lock);
+            takerWaits_ = false;
+        }
         return count_ > 0 ? buffer_.data() + head_ * width_ : nullptr;
     }
     // The row taken is coded (ok) or the coder failed.
@@ -541,7 +551,7 @@ public:
         failed_ = failed_ || !ok;
         head_ = (head_ + 1) % rows_;
         --count_;
-        roomFree_.notify_one();
+        if (putterWaits_ || failed_) roomFree_.notify_one();
     }
 
 private:
@@ -552,12 +562,13 @@ private:
     std::condition_variable roomFree_, rowReady_;
     std::size_t head_ = 0, count_ = 0;
     bool closed_ = false, failed_ = false;
+    bool putterWaits_ = false, takerWaits_ = false;
 };
 
 // Dithers the block and hands each row to putLine, on a second thread once the
 // picture is large enough to repay it (the coder then runs beside the dithering);
 // false when a row could not be written.
-bool DitherAndCode(const QImage& block, std::span<const PaletteColor> colours, float dithering,
+bool DitherAndCode(const QImage& block, std::span<const PaletteColor> colours, Dithering dithering,
                    const std::function<bool(const std::uint8_t* row)>& putLine) {
     const auto inline_ = [&] {
         return DitherToPalette(block, colours, dithering,
@@ -638,7 +649,7 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     // nearest-colour search that is several times faster on large pictures. Each row
     // goes to the LZW coder as soon as it is mapped, so no picture of indices is held.
     const bool allRows =
-        DitherAndCode(block, colours, options.dithering, [&](const std::uint8_t* row) {
+        DitherAndCode(block, colours, {options.dithering, options.runSlack}, [&](const std::uint8_t* row) {
             return EGifPutLine(gif.get(), const_cast<GifPixelType*>(row), width) == GIF_OK;
         });
     if (!allRows) return ExportResult::Failure(GifErrorText(gif->Error));

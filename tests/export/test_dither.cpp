@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <random>
 #include <set>
@@ -40,10 +41,15 @@ TEST(NearestColor, AgreesWithABruteForceSearch) {
         std::vector<PaletteColor> palette = RandomPalette(rng, size);
         if (size >= 3) palette[2] = palette[1];  // a duplicate: the lower index wins
         NearestColor nearest(palette);
-        for (int i = 0; i < 20000; ++i) {
-            const int r = c(rng), g = c(rng), b = c(rng);
-            ASSERT_EQ(nearest.find(r, g, b), BruteForceNearest(palette, r, g, b))
-                << "palette of " << size << ", colour " << r << "," << g << "," << b;
+        // Colours asked for more than once, in changing order: answers remembered,
+        // displaced by others and found again.
+        std::vector<std::array<int, 3>> colours(6000);
+        for (auto& col : colours) col = {c(rng), c(rng), c(rng)};
+        for (int round = 0; round < 3; ++round) {
+            std::shuffle(colours.begin(), colours.end(), rng);
+            for (const auto& [r, g, b] : colours)
+                ASSERT_EQ(nearest.find(r, g, b), BruteForceNearest(palette, r, g, b))
+                    << "palette of " << size << ", colour " << r << "," << g << "," << b;
         }
         // Every entry finds itself (or its lower twin), also on cell corners.
         for (std::size_t i = 0; i < palette.size(); ++i)
@@ -65,7 +71,7 @@ TEST(DitherToPalette, SpreadsTheErrorSoAreasKeepTheirMeanColour) {
     for (const int grey : {32, 128, 200}) {
         const QImage img = Flat(64, 64, qRgb(grey, grey, grey));
         std::vector<std::uint8_t> out(64 * 64);
-        DitherToPalette(img, blackWhite, 1.0f, out.data());
+        DitherToPalette(img, blackWhite, {1.0f}, out.data());
         double mean = 0;
         for (std::uint8_t i : out) mean += i ? 255 : 0;
         mean /= static_cast<double>(out.size());
@@ -73,7 +79,7 @@ TEST(DitherToPalette, SpreadsTheErrorSoAreasKeepTheirMeanColour) {
         EXPECT_NEAR(mean, grey, 3.0) << "grey " << grey;
 
         // Without diffusion every pixel takes its nearest entry.
-        DitherToPalette(img, blackWhite, 0.0f, out.data());
+        DitherToPalette(img, blackWhite, {0.0f}, out.data());
         for (std::uint8_t i : out) ASSERT_EQ(i, grey > 127 ? 1 : 0);
     }
 }
@@ -89,9 +95,43 @@ TEST(DitherToPalette, LetsErrorsOfALevelOrTwoDieInsteadOfSpreadingNoise) {
     for (const int level : {101, 102, 150}) {
         const QImage img = Flat(80, 40, qRgb(level, level, level));
         std::vector<std::uint8_t> out(80 * 40);
-        DitherToPalette(img, greys, 1.0f, out.data());
+        DitherToPalette(img, greys, {1.0f}, out.data());
         const std::uint8_t nearest = static_cast<std::uint8_t>(level / 4);
         for (std::uint8_t i : out) ASSERT_EQ(i, nearest) << "level " << level;
+    }
+}
+
+// Without diffusion, so each pixel's choice is its own: A = (0,0,0), B = (1,1,0).
+TEST(DitherToPalette, KeepsTheEntryBeforeWhenItIsWithinTheRunSlack) {
+    const std::vector<PaletteColor> palette = {{0, 0, 0}, {1, 1, 0}};
+    struct Case {
+        const char* what;
+        std::vector<QRgb> row;
+        int slack;
+        std::vector<std::uint8_t> want;
+    };
+    const QRgb a = qRgb(0, 0, 0), b = qRgb(1, 1, 0);
+    const QRgb nearB = qRgb(1, 1, 1);  // 1 from B, 3 from A
+    const std::vector<Case> cases = {
+        {"no slack: the nearest", {a, nearB, a, nearB}, 0, {0, 1, 0, 1}},
+        {"A is 2 farther: too far for 1", {a, nearB, a, nearB}, 1, {0, 1, 0, 1}},
+        {"within 2: A's run goes on", {a, nearB, a, nearB}, 2, {0, 0, 0, 0}},
+        {"a palette colour keeps its entry", {a, b, a, b}, 100, {0, 1, 0, 1}},
+        {"the run is B's once B is exact", {b, nearB, nearB, a}, 2, {1, 1, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        // Two rows: the second runs right to left and starts from its own first pixel.
+        QImage img(static_cast<int>(c.row.size()), 2, QImage::Format_RGB32);
+        for (int x = 0; x < img.width(); ++x) {
+            img.setPixel(x, 0, c.row[static_cast<std::size_t>(x)]);
+            img.setPixel(img.width() - 1 - x, 1, c.row[static_cast<std::size_t>(x)]);
+        }
+        std::vector<std::uint8_t> out(c.row.size() * 2);
+        DitherToPalette(img, palette, {0.0f, c.slack}, out.data());
+        const std::vector<std::uint8_t> top(out.begin(), out.begin() + img.width());
+        const std::vector<std::uint8_t> bottom(out.rbegin(), out.rbegin() + img.width());
+        EXPECT_EQ(top, c.want) << c.what;
+        EXPECT_EQ(bottom, c.want) << c.what << ", right to left";
     }
 }
 
@@ -106,18 +146,20 @@ TEST(DitherToPalette, KeepsColoursOfThePaletteExactAndMatchesNearestWithoutDiffu
             img.setPixel(x, y, qRgb(c.r, c.g, c.b));
         }
     std::vector<std::uint8_t> out(30 * 20);
-    DitherToPalette(img, palette, 1.0f, out.data());
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 30; ++x) {
-            const PaletteColor& c = palette[out[static_cast<std::size_t>(y * 30 + x)]];
-            ASSERT_EQ(qRgb(c.r, c.g, c.b), img.pixel(x, y)) << x << "," << y;
-        }
+    for (const int slack : {0, 2, 1000}) {
+        DitherToPalette(img, palette, {1.0f, slack}, out.data());
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 30; ++x) {
+                const PaletteColor& c = palette[out[static_cast<std::size_t>(y * 30 + x)]];
+                ASSERT_EQ(qRgb(c.r, c.g, c.b), img.pixel(x, y)) << x << "," << y << " " << slack;
+            }
+    }
 
     // Random pixels without diffusion: each the nearest entry.
     std::uniform_int_distribution<int> c(0, 255);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x) img.setPixel(x, y, qRgb(c(rng), c(rng), c(rng)));
-    DitherToPalette(img, palette, 0.0f, out.data());
+    DitherToPalette(img, palette, {0.0f}, out.data());
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x) {
             const QRgb p = img.pixel(x, y);
