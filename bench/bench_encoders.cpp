@@ -229,8 +229,8 @@ struct Job {
 
 struct Group {
     explicit Group(std::string t) : title(std::move(t)) {}
-    std::string title;      // "JPEG q60"
-    std::vector<Job> jobs;  // ours first
+    std::string title;           // "JPEG q60"
+    std::vector<Job> jobs;       // ours first
     std::function<bool()> warm;  // ours on a small piece of the picture
     long oursExtraKiB = -1, oursColdKiB = -1;
 };
@@ -461,7 +461,8 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
                     return kib < 0 ? std::nan("") : static_cast<double>(kib) / pictureKiB;
                 };
                 std::printf(
-                    "  %-10s %-18s %8.1f %8.1f %9lld %7s %12s %12s %7s %8s   mem %+.2f (cold %+.2f)\n",
+                    "  %-10s %-18s %8.1f %8.1f %9lld %7s %12s %12s %7s %8s   mem %+.2f (cold "
+                    "%+.2f)\n",
                     g.title.c_str(), j.tool.c_str(), j.min(), j.median(),
                     static_cast<long long>(size / 1024), psnrText, "", "", "", "",
                     share(g.oursExtraKiB), share(g.oursColdKiB));

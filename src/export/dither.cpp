@@ -376,8 +376,7 @@ bool DitherToPalette(const QImage& block, std::span<const PaletteColor> palette,
     NearestColor nearest(palette);
     // Errors for the row being mapped and the next one, with a spare column on either
     // side so the edges need no tests.
-    const int scale =
-        static_cast<int>(std::lround(std::clamp(dithering.level, 0.f, 1.f) * 256.f));
+    const int scale = static_cast<int>(std::lround(std::clamp(dithering.level, 0.f, 1.f) * 256.f));
     const auto distance = [&](const int v[3], int index) {
         const PaletteColor& c = palette[static_cast<std::size_t>(index)];
         return Square(v[0] - c.r) + Square(v[1] - c.g) + Square(v[2] - c.b);

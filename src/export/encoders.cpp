@@ -454,8 +454,8 @@ static ExportResult ChoosePalette(const QImage& block, const GifOptions& options
     // of libimagequant's own count of a sample, which is several times the memory.
     const qint64 pixels = qint64{block.width()} * block.height();
     const int step = pixels >= kSampleAbovePixels ? 2 : 1;
-    const std::vector<ColourCount> counted = histogram ? std::vector<ColourCount>{}
-                                                       : CellMeans(block, step);
+    const std::vector<ColourCount> counted =
+        histogram ? std::vector<ColourCount>{} : CellMeans(block, step);
     const std::span<const ColourCount> summary = histogram ? std::span(*histogram) : counted;
 
     liq_result* rawResult = nullptr;
@@ -648,8 +648,8 @@ ExportResult EncodeGif(const QImage& input, QIODevice& out, const GifOptions& op
     // The mapping with error diffusion is ours rather than libimagequant's: an exact
     // nearest-colour search that is several times faster on large pictures. Each row
     // goes to the LZW coder as soon as it is mapped, so no picture of indices is held.
-    const bool allRows =
-        DitherAndCode(block, colours, {options.dithering, options.runSlack}, [&](const std::uint8_t* row) {
+    const bool allRows = DitherAndCode(
+        block, colours, {options.dithering, options.runSlack}, [&](const std::uint8_t* row) {
             return EGifPutLine(gif.get(), const_cast<GifPixelType*>(row), width) == GIF_OK;
         });
     if (!allRows) return ExportResult::Failure(GifErrorText(gif->Error));

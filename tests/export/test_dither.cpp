@@ -258,7 +258,8 @@ TEST(ColourHistogram, KeepsEveryCountWhileItsTableGrows) {
     const auto h = ColourHistogram(img, 65536);
     ASSERT_TRUE(h.has_value());
     EXPECT_EQ(h->size(), 65536u);
-    EXPECT_TRUE(std::all_of(h->begin(), h->end(), [](const ColourCount& c) { return c.count == 2; }));
+    EXPECT_TRUE(
+        std::all_of(h->begin(), h->end(), [](const ColourCount& c) { return c.count == 2; }));
     std::set<std::uint32_t> distinct;
     for (const ColourCount& c : *h) distinct.insert(c.rgb);
     EXPECT_EQ(distinct.size(), 65536u);
@@ -268,9 +269,9 @@ TEST(ColourHistogram, KeepsEveryCountWhileItsTableGrows) {
 TEST(CellMeans, OneRoundedMeanAndCountPerOccupiedCellOfTheSample) {
     QImage img(4, 2, QImage::Format_RGB32);
     // Row 0: two pixels in the cell of (0..7, 0..7, 0..7), two in that of (248.., 0, 8..).
-    const QRgb pixels[2][4] = {{qRgb(1, 2, 3), qRgb(2, 2, 6), qRgb(250, 0, 8), qRgb(255, 7, 15)},
-                               {qRgb(100, 100, 100), qRgb(7, 7, 7), qRgb(100, 100, 100),
-                                qRgb(7, 7, 7)}};
+    const QRgb pixels[2][4] = {
+        {qRgb(1, 2, 3), qRgb(2, 2, 6), qRgb(250, 0, 8), qRgb(255, 7, 15)},
+        {qRgb(100, 100, 100), qRgb(7, 7, 7), qRgb(100, 100, 100), qRgb(7, 7, 7)}};
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x) img.setPixel(x, y, pixels[y][x]);
     const auto asMap = [](const std::vector<ColourCount>& cells) {
