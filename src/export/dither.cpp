@@ -107,15 +107,17 @@ struct Sum {
     std::uint64_t r = 0, g = 0, b = 0, n = 0;
 };
 
+// The mean of n levels adding up to total, rounded; n > 0.
+std::uint8_t RoundedMean(std::uint64_t total, std::uint64_t n) {
+    return static_cast<std::uint8_t>((total + n / 2) / n);
+}
+
 // Moves each palette entry that stands for some pixels to their mean colour.
 void MoveToMeans(const std::vector<Sum>& sums, std::span<PaletteColor> palette) {
     for (std::size_t i = 0; i < palette.size(); ++i) {
         const Sum& s = sums[i];
         if (s.n == 0) continue;
-        const auto mean = [&](std::uint64_t total) {
-            return static_cast<std::uint8_t>((total + s.n / 2) / s.n);
-        };
-        palette[i] = {mean(s.r), mean(s.g), mean(s.b)};
+        palette[i] = {RoundedMean(s.r, s.n), RoundedMean(s.g, s.n), RoundedMean(s.b, s.n)};
     }
 }
 
@@ -268,9 +270,7 @@ std::vector<ColourCount> CellMeans(const QImage& block, int step) {
     std::vector<ColourCount> out;
     for (const Cell& c : cells) {
         if (c.n == 0) continue;
-        const auto mean = [&](std::uint32_t sum) {
-            return static_cast<std::uint32_t>((std::uint64_t{sum} + c.n / 2) / c.n);
-        };
+        const auto mean = [&](std::uint32_t sum) -> std::uint32_t { return RoundedMean(sum, c.n); };
         out.push_back({(mean(c.r) << 16) | (mean(c.g) << 8) | mean(c.b), c.n});
     }
     return out;
