@@ -9,6 +9,7 @@
 //   - to and fro: the pointer sweeps back and forth, the band grows and shrinks;
 //   - past the edge: the pointer stays beyond the bottom-right of the view, so every
 //     move also scrolls the view by one pixel in each direction.
+// All three with the loupe off and on (on: every move also composes and repaints it).
 // Run: `build/bench/bench_drag` (one core: `taskset -c 0 build/bench/bench_drag`). It
 // runs on the offscreen platform with a 1920 x 1200 screen, so the maximised-size
 // window fits whatever display the machine has.
@@ -111,36 +112,43 @@ int main(int argc, char** argv) {
          }},
         {"past the edge (scrolls)", {40, 30}, [](int) { return QPointF(-1, -1); }},
     };
-    for (const Drag& d : drags) {
-        Peer(window).view().hs.setValue(1);
-        Peer(window).view().vs.setValue(1);
-        QCoreApplication::processEvents();
-        Peer(window).editor().pictureLoaded();  // no event is swallowed
-        Send(box, QEvent::MouseButtonPress, d.press, Qt::LeftButton, Qt::LeftButton);
-        QCoreApplication::processEvents();
-        counter.events = counter.pixels = 0;
-        std::vector<double> ms;
-        ms.reserve(kMoves);
-        for (int i = 0; i < kMoves; ++i) {
-            QPointF p = d.pointer(i);
-            // Past the edge: just beyond the visible bottom-right, wherever the box is.
-            if (p.x() < 0)
-                p = QPointF(1900 - box->imagePos().x() + 5, 1000 - box->imagePos().y() + 5);
-            p += box->imagePos();  // image-box pixels to the viewport's (ratio 1)
-            QElapsedTimer t;
-            t.start();
-            Send(box, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+    for (const bool loupe : {false, true}) {
+        QAction* loupeItem = Peer(window).mnLoupe();
+        if (loupeItem->isChecked() != loupe) loupeItem->trigger();
+        std::printf("loupe %s\n", loupe ? "on" : "off");
+        for (const Drag& d : drags) {
+            Peer(window).view().hs.setValue(1);
+            Peer(window).view().vs.setValue(1);
             QCoreApplication::processEvents();
-            ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+            Peer(window).editor().pictureLoaded();  // no event is swallowed
+            Send(box, QEvent::MouseButtonPress, d.press, Qt::LeftButton, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            counter.events = counter.pixels = 0;
+            std::vector<double> ms;
+            ms.reserve(kMoves);
+            for (int i = 0; i < kMoves; ++i) {
+                QPointF p = d.pointer(i);
+                // Past the edge: just beyond the visible bottom-right, wherever the box is.
+                if (p.x() < 0)
+                    p = QPointF(1900 - box->imagePos().x() + 5, 1000 - box->imagePos().y() + 5);
+                p += box->imagePos();  // image-box pixels to the viewport's (ratio 1)
+                QElapsedTimer t;
+                t.start();
+                Send(box, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+                QCoreApplication::processEvents();
+                ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+            }
+            const bool shown = box->loupe().has_value();
+            Send(box, QEvent::MouseButtonRelease, d.pointer(kMoves - 1), Qt::LeftButton,
+                 Qt::NoButton);
+            const Stats s = Summarise(ms);
+            std::printf(
+                "%-26s median %6.3f ms   p95 %6.3f ms   max %6.3f ms   paints %lld, "
+                "%.0f pixels per move   HS %d VS %d   loupe %s\n",
+                d.name, s.median, s.p95, s.max, counter.events,
+                static_cast<double>(counter.pixels) / kMoves, Peer(window).HS()->value(),
+                Peer(window).VS()->value(), shown ? "shown" : "hidden");
         }
-        Send(box, QEvent::MouseButtonRelease, d.pointer(kMoves - 1), Qt::LeftButton, Qt::NoButton);
-        const Stats s = Summarise(ms);
-        std::printf(
-            "%-26s median %6.3f ms   p95 %6.3f ms   max %6.3f ms   paints %lld, "
-            "%.0f pixels per move   HS %d VS %d\n",
-            d.name, s.median, s.p95, s.max, counter.events,
-            static_cast<double>(counter.pixels) / kMoves, Peer(window).HS()->value(),
-            Peer(window).VS()->value());
     }
     return 0;
 }

@@ -1,32 +1,43 @@
 #include "app/frmcrop.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 #include <algorithm>
 
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
-#include "windows/windowframe.h"
+#include "common/numtext.h"
 #include "export/quality.h"
 #include "platform/clipboard.h"
+#include "platform/sound.h"
+#include "selection/inputcodes.h"
+#include "settings/viewsettings.h"
 #include "settings/windowplacement.h"
 #include "windows/frmhelp.h"
+#include "windows/frmrect.h"
 #include "windows/frmversion.h"
 #include "windows/qualitybox.h"
+#include "windows/windowframe.h"
 
 namespace trimlet {
 namespace {
@@ -86,6 +97,11 @@ frmCrop::frmCrop(CropServices services, QWidget* parent)
                         services_.processEvents}),
       editor_(sel_, view_, [this] { ShowSelection(); }) {
     setWindowTitle(QStringLiteral("トリムレット"));
+    loupeClock_.start();
+    loupeTimer_ = new QTimer(this);
+    loupeTimer_->setSingleShot(true);
+    loupeTimer_->setTimerType(Qt::PreciseTimer);
+    connect(loupeTimer_, &QTimer::timeout, this, &frmCrop::RefreshLoupe);
     BuildControls();
     BuildMenu();
     // The editable box keeps the focus itself (its line edit is only its proxy).
@@ -165,6 +181,23 @@ void frmCrop::BuildMenu() {
     mnCopy_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     mnCopy_->setShortcutContext(Qt::WindowShortcut);
     connect(mnCopy_, &QAction::triggered, this, &frmCrop::mnCopy_Click);
+    const auto item = [&](const char* name, const QString& caption, QKeyCombination key) {
+        QAction* a = mnMenu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(QKeySequence(key));
+        a->setShortcutContext(Qt::WindowShortcut);
+        return a;
+    };
+    mnTrim_ = item("mnTrim", QStringLiteral("余白を除く"), Qt::CTRL | Qt::Key_T);
+    connect(mnTrim_, &QAction::triggered, this, &frmCrop::mnTrim_Click);
+    mnRect_ = item("mnRect", QStringLiteral("範囲を指定..."), Qt::CTRL | Qt::Key_R);
+    connect(mnRect_, &QAction::triggered, this, &frmCrop::mnRect_Click);
+    mnLast_ = item("mnLast", QStringLiteral("前回の範囲"), Qt::CTRL | Qt::Key_L);
+    connect(mnLast_, &QAction::triggered, this, &frmCrop::mnLast_Click);
+    mnLoupe_ = item("mnLoupe", QStringLiteral("拡大鏡"), Qt::CTRL | Qt::Key_M);
+    mnLoupe_->setCheckable(true);
+    mnLoupe_->setChecked(true);
+    connect(mnLoupe_, &QAction::triggered, this, &frmCrop::mnLoupe_Click);
     mnMenu->addSeparator();
     QMenu* mnWait = mnMenu->addMenu(QStringLiteral("キャプチャ時のウェイト"));
     for (std::size_t i = 0; i < kCaptureWaitItems.size(); ++i) {
@@ -231,19 +264,75 @@ void frmCrop::ShowSelection() {
     setWindowTitle(QString::fromStdString(sel_.caption()));
 }
 
+// The loupe follows the pointer while the left or right button is held; a middle press
+// inside the selection may become a drag of the cut-out.
 void frmCrop::picCropImg_MouseDown(int button, int shift, float x, float y) {
+    const bool swallowed = editor_.skipMouseEvent();
     editor_.mouseDown(button, shift, x, y);
+    if (swallowed) return;
+    if (button == kLeftButton || button == kRightButton) {
+        loupe_.pointerHeld(PointerPixel(x, y, picCrop_->picture().size()));
+        RefreshLoupe();
+    } else if (button == kMiddleButton && sel_.containsPointer(x, y)) {
+        dragOutFrom_ = QPointF(x, y);
+    }
 }
 
 void frmCrop::picCropImg_MouseMove(int buttons, int shift, float x, float y) {
+    const bool swallowed = editor_.skipMouseEvent();
     editor_.mouseMove(buttons, shift, x, y);
+    if (swallowed) return;
+    if (buttons == kLeftButton || buttons == kRightButton) {
+        loupe_.pointerHeld(PointerPixel(x, y, picCrop_->picture().size()));
+        RefreshLoupe();
+    } else if (buttons == kMiddleButton && dragOutFrom_) {
+        // The platform's drag distance, in the device pixels the positions come in.
+        const double distance = QApplication::startDragDistance() * devicePixelRatioF();
+        if ((QPointF(x, y) - *dragOutFrom_).manhattanLength() >= distance) StartDragOut();
+    }
 }
 
 void frmCrop::picCropImg_MouseUp(int button, int shift, float x, float y) {
     editor_.mouseUp(button, shift, x, y);
+    if (button == kLeftButton || button == kRightButton) {
+        loupe_.pointerReleased();
+        RefreshLoupe();
+    } else if (button == kMiddleButton) {
+        dragOutFrom_.reset();
+    }
 }
 
-void frmCrop::picCropImg_KeyDown(int keyCode, int shift) { editor_.keyDown(keyCode, shift); }
+void frmCrop::picCropImg_KeyDown(int keyCode, int shift) {
+    editor_.keyDown(keyCode, shift);
+    if (keyCode == 0) return;
+    // The corner the key moved: the bottom-right one when Ctrl moves the right or bottom
+    // edge, else the top-left one.
+    const PixelRect b = sel_.highlight();
+    const QPoint corner = (shift & kCtrlBit)
+                              ? QPoint(ClampToInt32(std::int64_t{b.left} + b.width - 1),
+                                       ClampToInt32(std::int64_t{b.top} + b.height - 1))
+                              : QPoint(b.left, b.top);
+    loupe_.keyEdited(corner, loupeClock_.elapsed());
+    RefreshLoupe();
+}
+
+void frmCrop::RefreshLoupe() {
+    const qint64 now = loupeClock_.elapsed();
+    if (!loupe_.visible(now)) {
+        loupeTimer_->stop();
+        if (picCrop_->loupe()) picCrop_->setLoupe(std::nullopt);
+        return;
+    }
+    const QPoint centre = loupe_.centre();
+    picCrop_->setLoupe(ComposeLoupe(picCrop_->picture(), centre, sel_.highlight(),
+                                    picCrop_->imagePos(),
+                                    QSize(view_.viewportWidth, view_.viewportHeight),
+                                    picCrop_->loupeTextSize(LoupeText(centre, 0)), kOutsideGrey));
+    if (const std::optional<std::int64_t> hide = loupe_.hideTime())
+        loupeTimer_->start(static_cast<int>(std::clamp<std::int64_t>(*hide - now, 1, kLoupeKeyMs)));
+    else
+        loupeTimer_->stop();
+}
 
 // --- layout and scrolling -----------------------------------------------------------
 
@@ -268,6 +357,7 @@ void frmCrop::LayoutView() {
     };
     setRange(view_.hs, l->hsRange);
     setRange(view_.vs, l->vsRange);
+    RefreshLoupe();
 }
 
 void frmCrop::Form_Resize() {
@@ -302,11 +392,13 @@ void frmCrop::RememberNormalPlacement() {
 void frmCrop::HS_Change() {
     picCrop_->setImagePos(QPoint(view_.imageLeft(), picCrop_->imagePos().y()));
     picCrop_->setFocus();
+    RefreshLoupe();
 }
 
 void frmCrop::VS_Change() {
     picCrop_->setImagePos(QPoint(picCrop_->imagePos().x(), view_.imageTop()));
     picCrop_->setFocus();
+    RefreshLoupe();
 }
 
 // --- start-up and shutdown -----------------------------------------------------------
@@ -319,6 +411,10 @@ void frmCrop::Form_Load(const QString& commandLine) {
     // checks the default.
     mnWait_Click(WaitMenuIndex(WaitForStoredValue(LoadCaptureWait(SettingsPath()))));
     sizeBound_.setMinTrackSize(kMinTrackWidth, kMinTrackHeight);
+    lastRect_.restore(LoadLastRectangle(SettingsPath()));
+    const bool loupeOn = LoadLoupeOn(SettingsPath());
+    mnLoupe_->setChecked(loupeOn);
+    loupe_.setEnabled(loupeOn);
 
     editor_.resetLastMove();
     if (services_.clipboardNeedsFocus) {
@@ -360,23 +456,91 @@ void frmCrop::Form_Unload() {
     // cancelled); the previous settings file stays intact in that case.
     (void)placement_.SaveWindowPlacement(placementWindow_, SettingsPath());
     (void)SaveCaptureWait(captureWait_, SettingsPath());
+    (void)SaveLoupeOn(loupe_.enabled(), SettingsPath());
+    if (lastRect_.block()) (void)SaveLastRectangle(*lastRect_.block(), SettingsPath());
 }
 
 // --- saving and the menu --------------------------------------------------------------
 
 void frmCrop::cmdSave_Click(int index) {
-    const SaveReport report = SaveSelection(
-        index, sel_.highlight(), picCrop_->picture(), cbJpg_->currentText().toStdString(),
-        *services_.saveDialog, *services_.sound, saveFolder_.folder());
+    const PixelRect block = sel_.highlight();
+    const SaveReport report =
+        SaveSelection(index, block, picCrop_->picture(), cbJpg_->currentText().toStdString(),
+                      *services_.saveDialog, *services_.sound, saveFolder_.folder());
     saveFolder_.remember(report);
+    if (report.outcome == SaveOutcome::Saved) lastRect_.remember(block);
     if (report.outcome == SaveOutcome::Failed)
         qWarning("trimlet: the picture was not saved: %s", report.error.c_str());
 }
 
 void frmCrop::mnCopy_Click() {
     // The sound tells whether it worked.
-    (void)CopySelection(sel_.highlight(), picCrop_->picture(), *services_.clipboard,
-                        *services_.sound);
+    const PixelRect block = sel_.highlight();
+    if (CopySelection(block, picCrop_->picture(), *services_.clipboard, *services_.sound))
+        lastRect_.remember(block);
+}
+
+void frmCrop::SelectFromMenu(const std::optional<Selection>& selection) {
+    if (!selection) {
+        services_.sound->play(SystemSound::Error);
+        return;
+    }
+    editor_.select(*selection);
+}
+
+void frmCrop::mnTrim_Click() {
+    SelectFromMenu(TrimToContent(sel_, picCrop_->picture(), kOutsideGrey));
+}
+
+void frmCrop::mnRect_Click() {
+    // No picture: no rectangle the keyboard could reach.
+    if (view_.imageWidth < 1 || view_.imageHeight < 1) {
+        services_.sound->play(SystemSound::Error);
+        return;
+    }
+    frmRect dialog(RectOf(sel_), view_.imageWidth, view_.imageHeight, this);
+    if (const std::optional<CaptionRect> typed = dialog.ask()) SelectFromMenu(SelectionOf(*typed));
+}
+
+void frmCrop::mnLast_Click() { SelectFromMenu(lastRect_.selection()); }
+
+void frmCrop::mnLoupe_Click(bool on) {
+    loupe_.setEnabled(on);
+    RefreshLoupe();
+}
+
+// The drag carries exactly what a save writes: as PNG data for receivers of pictures, and
+// as the file "pic.png" for receivers of files. The file stays in the program's own
+// folder until the window goes (the receiver may read it after the drop).
+void frmCrop::StartDragOut() {
+    dragOutFrom_.reset();
+    // The drag takes the pointer; the press's release never reaches the picture.
+    picCrop_->releasePointer();
+    const QImage pixels = CutOut(picCrop_->picture(), sel_.highlight());
+    if (pixels.isNull()) return;
+    if (!dragDir_) dragDir_ = std::make_unique<QTemporaryDir>();
+    const QString path =
+        dragDir_->isValid() ? dragDir_->filePath(QStringLiteral("pic.png")) : QString();
+    const ExportResult written = path.isEmpty() ? ExportResult::Failure("no private folder")
+                                                : SaveImage(path, ImageFormat::Png, pixels, 0);
+    QFile file(path);
+    if (!written || !file.open(QIODevice::ReadOnly)) {
+        qWarning("trimlet: the cut-out cannot be dragged: %s",
+                 written ? "the file cannot be read" : written.error().c_str());
+        services_.sound->play(SystemSound::Error);
+        return;
+    }
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/png"), file.readAll());
+    data->setUrls({QUrl::fromLocalFile(path)});
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    const QImage thumbnail =
+        pixels.width() > 96 || pixels.height() > 96
+            ? pixels.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+            : pixels.copy();
+    drag->setPixmap(QPixmap::fromImage(thumbnail));
+    drag->exec(Qt::CopyAction);
 }
 
 bool frmCrop::cbJpg_Validate() {
@@ -434,12 +598,21 @@ bool frmCrop::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     } else if (watched == picCrop_) {
+        // The program's own cut-out dragged back onto the view is not taken.
         if (event->type() == QEvent::DragEnter) {
-            static_cast<QDragEnterEvent*>(event)->acceptProposedAction();
+            auto* enter = static_cast<QDragEnterEvent*>(event);
+            if (enter->source())
+                enter->ignore();
+            else
+                enter->acceptProposedAction();
             return true;
         }
         if (event->type() == QEvent::Drop) {
             auto* drop = static_cast<QDropEvent*>(event);
+            if (drop->source()) {
+                drop->ignore();
+                return true;
+            }
             drop->acceptProposedAction();
             picCrop_OLEDragDrop(drop->mimeData());
             return true;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "acquisition/acquirer.h"
 #include "acquisition/capturewait.h"
@@ -12,6 +14,8 @@
 #include "app/sizebound.h"
 #include "common/viewmodel.h"
 #include "export/savesequence.h"
+#include "selection/loupe.h"
+#include "selection/precision.h"
 #include "selection/selection.h"
 #include "selection/selectioneditor.h"
 
@@ -21,6 +25,8 @@ class QLabel;
 class QMimeData;
 class QPushButton;
 class QScrollBar;
+class QTemporaryDir;
+class QTimer;
 
 namespace trimlet {
 
@@ -74,6 +80,14 @@ public:
     // Menu.
     // Ctrl+C: the cut-out a save would write goes to the clipboard.
     void mnCopy_Click();
+    // Ctrl+T: each edge moves inward past the rows and columns of the margin colour.
+    void mnTrim_Click();
+    // Ctrl+R: the selection typed as four numbers.
+    void mnRect_Click();
+    // Ctrl+L: the block of the last save or copy selected again.
+    void mnLast_Click();
+    // Ctrl+M: the loupe on or off.
+    void mnLoupe_Click(bool on);
     void mnHelp_Click();
     void mnVersion_Click();
     void mnQuit_Click() { close(); }
@@ -102,6 +116,12 @@ private:
 
     void BuildControls();
     void BuildMenu();
+    // A whole new selection from the menu; the error sound when there is none.
+    void SelectFromMenu(const std::optional<Selection>& selection);
+    // Shows, moves or hides the loupe after an edit, a scroll or its time running out.
+    void RefreshLoupe();
+    // Hands the cut-out to a drag-and-drop: PNG data and a PNG file of our own.
+    void StartDragOut();
 
     // AcquisitionWindow
     bool isShownOnScreen() const override { return isVisible(); }
@@ -148,6 +168,20 @@ private:
     std::unique_ptr<ScrollBarMirror> hsMirror_;
     std::unique_ptr<ScrollBarMirror> vsMirror_;
     QAction* mnCopy_ = nullptr;
+    QAction* mnTrim_ = nullptr;
+    QAction* mnRect_ = nullptr;
+    QAction* mnLast_ = nullptr;
+    QAction* mnLoupe_ = nullptr;
+    // The loupe, its clock and the timer that ends a key edit's loupe.
+    Loupe loupe_;
+    QElapsedTimer loupeClock_;
+    QTimer* loupeTimer_ = nullptr;
+    LastRectangle lastRect_;
+    // Where a middle press inside the selection was (image-box pixels): a drag from there
+    // takes the cut-out out of the program.
+    std::optional<QPointF> dragOutFrom_;
+    // The folder of the dragged-out file, removed with the window.
+    std::unique_ptr<QTemporaryDir> dragDir_;
     std::array<QAction*, kCaptureWaitItems.size()> mnWait_{};
     QAction* mnHelp_ = nullptr;
     QAction* mnVersion_ = nullptr;

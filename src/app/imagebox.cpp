@@ -1,5 +1,7 @@
 #include "app/imagebox.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -124,6 +126,54 @@ void ImageBox::setHighlight(const PixelRect& block) {
     if (!dirty.isEmpty()) update(dirty);
 }
 
+void ImageBox::setLoupe(std::optional<LoupeFrame> loupe) {
+    QRegion dirty;
+    if (loupe_) dirty += logicalCover(loupe_->box);
+    loupe_ = std::move(loupe);
+    if (loupe_) dirty += logicalCover(loupe_->box);
+    if (!dirty.isEmpty()) update(dirty);
+}
+
+QFont ImageBox::loupeFont() const {
+    // The window's text size, in device pixels.
+    QFont f = font();
+    f.setPixelSize(std::max(1, qRound(QFontInfo(font()).pixelSize() * devicePixelRatioF())));
+    return f;
+}
+
+QSize ImageBox::loupeTextSize(const std::string& text) const {
+    const QFontMetrics metrics(loupeFont());
+    return {metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
+}
+
+// The magnified pixels (each a square block of device pixels), the selection's edges in
+// black outside and white inside the block, the centre pixel outlined and the caption.
+void ImageBox::paintLoupe(QPainter& painter, const LoupeFrame& loupe) const {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(loupe.box, Qt::black);
+    painter.fillRect(loupe.box.adjusted(kLoupeFrame, kLoupeFrame, -kLoupeFrame, -kLoupeFrame),
+                     Qt::white);
+    for (int r = 0; r < kLoupePixels; ++r)
+        for (int c = 0; c < kLoupePixels; ++c)
+            painter.fillRect(loupe.pixels.left() + c * kLoupeZoom,
+                             loupe.pixels.top() + r * kLoupeZoom, kLoupeZoom, kLoupeZoom,
+                             QColor::fromRgb(loupe.colours[std::size_t(r * kLoupePixels + c)]));
+    for (const QRect& e : loupe.edgesOutside) painter.fillRect(e, Qt::black);
+    for (const QRect& e : loupe.edgesInside) painter.fillRect(e, Qt::white);
+    const QRect ring = loupe.centreBlock.adjusted(-1, -1, 1, 1);
+    for (const auto& [rect, colour] :
+         {std::pair{ring, Qt::black}, {loupe.centreBlock, Qt::white}}) {
+        painter.fillRect(rect.left(), rect.top(), rect.width(), 1, colour);
+        painter.fillRect(rect.left(), rect.bottom(), rect.width(), 1, colour);
+        painter.fillRect(rect.left(), rect.top(), 1, rect.height(), colour);
+        painter.fillRect(rect.right(), rect.top(), 1, rect.height(), colour);
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setFont(loupeFont());
+    painter.setPen(Qt::black);
+    painter.drawText(loupe.caption, Qt::AlignCenter, QString::fromStdString(loupe.text));
+}
+
 void ImageBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -157,6 +207,8 @@ void ImageBox::paintEvent(QPaintEvent* event) {
         painter.fillRect(lit, QColor::fromRgb(kHighlightXor));
         painter.setCompositionMode(QPainter::CompositionMode_Source);
     }
+    // Over the picture, inside the exposed region only (the painter clips to it).
+    if (loupe_) paintLoupe(painter, *loupe_);
 }
 
 void ImageBox::watchWindow() {

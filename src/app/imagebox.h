@@ -7,6 +7,7 @@
 #include <QWindow>
 #include <optional>
 
+#include "selection/loupe.h"
 #include "selection/selection.h"
 
 namespace trimlet {
@@ -51,6 +52,14 @@ public:
     // it covers now.
     void setHighlight(const PixelRect& block);
     const PixelRect& highlight() const { return highlight_; }
+    // Shows the loupe over the view (none: hidden), repainting what it covered and what
+    // it covers now.
+    void setLoupe(std::optional<LoupeFrame> loupe);
+    const std::optional<LoupeFrame>& loupe() const { return loupe_; }
+    // The size of the loupe's caption text in device pixels.
+    QSize loupeTextSize(const std::string& text) const;
+    // A drag started from the view took the pointer: the press no longer holds it.
+    void releasePointer() { captured_ = false; }
 
     // The view's device pixels: where on the window's backing store the first one lies,
     // and how many there are.
@@ -79,6 +88,8 @@ private:
     // A block of the view's device pixels as the logical rectangle that covers it.
     QRect logicalCover(const QRect& deviceRect) const;
     [[nodiscard]] bool onPicture(QPointF imageBoxPos) const;
+    void paintLoupe(QPainter& painter, const LoupeFrame& loupe) const;
+    [[nodiscard]] QFont loupeFont() const;
     // The event's position in the widget's logical units, to the device pixel: Qt hands
     // a child widget its pointer positions rounded to whole logical units (at 200 % only
     // every second device pixel), so the position the window itself received is used
@@ -93,6 +104,7 @@ private:
     QPoint imagePos_{0, 0};
     PixelRect highlight_{0, 0, 0, 0};
     bool highlightShown_ = false;
+    std::optional<LoupeFrame> loupe_;
     bool captured_ = false;  // a press on the picture holds the pointer
     ImageBoxListener* listener_ = nullptr;
     // The last pointer event of the top-level window, as the window received it.

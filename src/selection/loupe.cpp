@@ -69,7 +69,8 @@ LoupeFrame ComposeLoupe(const QImage& picture, QPoint centre, const PixelRect& h
     }
     f.text = LoupeText(centre, f.colours[static_cast<std::size_t>(kHalf * kLoupePixels + kHalf)]);
 
-    // The frame holds the pixels and, under them, the caption; as wide as the wider.
+    // The frame holds the pixels at its top-left corner and, under them, the caption; as
+    // wide as the wider of the two.
     const int inner = std::max(kPixelsSide, captionSize.width() + 2 * kLoupeZoom / 2);
     const QSize box(inner + 2 * kLoupeFrame,
                     kPixelsSide + captionSize.height() + 4 + 2 * kLoupeFrame);
@@ -81,8 +82,7 @@ LoupeFrame ComposeLoupe(const QImage& picture, QPoint centre, const PixelRect& h
     const int left = right ? viewport.width() - kLoupeMargin - box.width() : kLoupeMargin;
     const int top = bottom ? viewport.height() - kLoupeMargin - box.height() : kLoupeMargin;
     f.box = QRect(QPoint(left, top), box);
-    f.pixels = QRect(left + kLoupeFrame + (inner - kPixelsSide) / 2, top + kLoupeFrame, kPixelsSide,
-                     kPixelsSide);
+    f.pixels = QRect(left + kLoupeFrame, top + kLoupeFrame, kPixelsSide, kPixelsSide);
     f.caption = QRect(left + kLoupeFrame, f.pixels.bottom() + 1, inner, captionSize.height() + 4);
     f.centreBlock = QRect(f.pixels.left() + kHalf * kLoupeZoom, f.pixels.top() + kHalf * kLoupeZoom,
                           kLoupeZoom, kLoupeZoom);

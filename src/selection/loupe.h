@@ -56,8 +56,10 @@ private:
 
 // What the view paints for the loupe, in the viewport's device pixels.
 struct LoupeFrame {
-    QRect box;      // everything the loupe covers: frame, pixels and caption
-    QRect pixels;   // kLoupePixels x kLoupePixels blocks of kLoupeZoom x kLoupeZoom
+    QRect box;  // everything the loupe covers: frame, pixels and caption
+    // kLoupePixels x kLoupePixels blocks of kLoupeZoom x kLoupeZoom, at the box's top-left
+    // corner inside the frame.
+    QRect pixels;
     QRect caption;  // the text's box, under the pixels
     // Row by row, the picture pixels around the centre; the outside colour where they lie
     // outside the picture.

@@ -30,6 +30,13 @@ struct Selection {
     // numbers are 0. UTF-8.
     std::string caption() const;
 
+    // A pointer position (image-box pixels, first column 0, unrounded) lies in the
+    // selection: selLeft <= x <= selLeft + selDX and the same for rows, bounds inclusive.
+    bool containsPointer(double x, double y) const {
+        const double left = selLeft, top = selTop;
+        return left <= x && x <= left + selDX && top <= y && y <= top + selDY;
+    }
+
     // The outline box of the selection rectangle, one pixel outside the selection on
     // every side.
     PixelRect box() const;

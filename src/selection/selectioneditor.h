@@ -22,6 +22,11 @@ public:
     // Key handler; keyCode is one of KeyCode for the arrows, anything else is ignored.
     void keyDown(int keyCode, int shift);
 
+    // Puts a whole new selection in place (trimmed, typed or remembered) and scrolls the
+    // view as Alt with an arrow key would: to the top (left) edge when it lies at or above
+    // (left of) the visible part, else to the bottom (right) edge when that lies below
+    // (right of) it.
+    void select(const Selection& selection);
     // Selects the whole picture (the double click, and the end of every load).
     void selectWholePicture();
     // A picture was loaded: no move is armed and no pointer event is swallowed.

@@ -82,7 +82,24 @@ void Stretch(double pos, std::int32_t anchor, std::int32_t& first, std::int32_t&
     }
 }
 
+// One axis of the follow after a whole new selection: the near edge when it is out of
+// view on its side, otherwise the far edge when that is.
+void FollowBlock(std::int32_t first, std::int32_t extent, std::int32_t viewportSize,
+                 std::int32_t imagePos, ScrollBarModel& bar) {
+    if (-Wide{imagePos} >= first)
+        SetScroll(bar, std::max<Wide>(Wide{first} - 1, bar.min()));
+    else if (Wide{viewportSize} - imagePos < Wide{first} + extent)
+        SetScroll(bar, std::min<Wide>(Wide{first} + extent - viewportSize, bar.max()));
+}
+
 }  // namespace
+
+void SelectionEditor::select(const Selection& selection) {
+    sel_ = selection;
+    FollowBlock(sel_.selTop, sel_.selDY, view_.viewportHeight, view_.imageTop(), view_.vs);
+    FollowBlock(sel_.selLeft, sel_.selDX, view_.viewportWidth, view_.imageLeft(), view_.hs);
+    showSelection_();
+}
 
 bool SelectionEditor::swallowEvent() {
     if (!skipMouseEvent_) return false;
@@ -101,9 +118,7 @@ void SelectionEditor::mouseDown(int button, int /*shift*/, float x, float y) {
         showSelection_();
     } else if (button == kRightButton) {
         const double left = sel_.selLeft, top = sel_.selTop;
-        const bool inside =
-            left <= x && x <= left + sel_.selDX && top <= y && y <= top + sel_.selDY;
-        if (inside) {
+        if (sel_.containsPointer(x, y)) {
             lastMoveX_ = x;
             lastMoveY_ = y;
             // The anchor holds the offset from the pointer to the top-left corner.

@@ -48,7 +48,7 @@ QPushButton* Copy(QWidget* parent, const char* name, const QString& caption, con
 }  // namespace
 
 frmHelp::frmHelp(QWidget* parent)
-    : AuxWindow(parent, QStringLiteral("つかいかた"), Twips(0, 0, 4500, 8760).size()) {
+    : AuxWindow(parent, QStringLiteral("つかいかた"), Twips(0, 0, 4500, 9720).size()) {
     setObjectName(QStringLiteral("frmHelp"));
 
     // Buttons. The PNG row is the last one: the frame is one row (480) taller than the
@@ -92,10 +92,10 @@ frmHelp::frmHelp(QWidget* parent)
           QStringLiteral("選択範囲をPNGファイルで保存。画質は劣化せず、BMPより小さい。"),
           Twips(840, 3120, 3135, 375));
 
-    // Mouse and keys: an action column and an effect column; Ctrl+C under the notes,
-    // which makes the frame 360 taller.
+    // Mouse and keys: an action column and an effect column; Ctrl+C and the four precise
+    // edits under the notes, which makes the frame 1320 taller.
     QGroupBox* frOperation =
-        Frame(this, "frOperation", QStringLiteral("操作関係"), Twips(120, 3840, 4215, 3135));
+        Frame(this, "frOperation", QStringLiteral("操作関係"), Twips(120, 3840, 4215, 4095));
     struct Row {
         int top;
         const char* actionName;
@@ -110,6 +110,10 @@ frmHelp::frmHelp(QWidget* parent)
         {1200, "Label7", "方向キー", "Label8", "選択範囲の移動"},
         {1440, "Label9", "CTRL+方向キー", "Label10", "選択範囲の変更"},
         {2760, "Label15", "CTRL+C", "Label16", "選択範囲のコピー"},
+        {3000, "Label17", "CTRL+T", "Label18", "余白を除いて選択"},
+        {3240, "Label19", "CTRL+R", "Label20", "選択範囲を数値で指定"},
+        {3480, "Label21", "CTRL+L", "Label22", "前回の範囲を選択"},
+        {3720, "Label23", "CTRL+M", "Label24", "拡大鏡の表示切替"},
     };
     for (const Row& r : rows) {
         Label(frOperation, r.actionName, QString::fromUtf8(r.action), Twips(240, r.top, 1935, 255));
@@ -126,7 +130,7 @@ frmHelp::frmHelp(QWidget* parent)
 
     // Drag and drop.
     QGroupBox* frDragDrop = Frame(this, "frDragDrop", QStringLiteral("ドラッグ＆ドロップ関係"),
-                                  Twips(120, 7080, 4215, 1095));
+                                  Twips(120, 8040, 4215, 1095));
     Label(frDragDrop, "Label14",
           QStringLiteral("トリムレットのアイコンに画像ファイルをドロップすると、ソフトとクリップボ"
                          "ードに画像を読み込む。"),
@@ -135,7 +139,7 @@ frmHelp::frmHelp(QWidget* parent)
           Twips(240, 720, 3735, 255));
 
     // The one working control. Escape closes the window as well (the dialog's cancel).
-    cmdClose_ = Copy(this, "cmdClose", QStringLiteral("とじる"), Twips(1440, 8280, 1575, 375));
+    cmdClose_ = Copy(this, "cmdClose", QStringLiteral("とじる"), Twips(1440, 9240, 1575, 375));
     connect(cmdClose_, &QPushButton::clicked, this, &frmHelp::cmdClose_Click);
 
     QWidget::setTabOrder(reload, cap);

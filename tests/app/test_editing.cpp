@@ -56,6 +56,28 @@ TEST_F(EditingTest, LeftDragDrawsRubberBandAndPaintsOnlyTheBlock) {
     expectShownHighlight();
 }
 
+// The loupe during a drag shows the pointer's pixel and its neighbours, one picture pixel
+// to 8 x 8 device pixels at every scale; the release hides it. After an arrow key it
+// shows the moved corner for a moment (the bottom-right one with Ctrl) and then goes.
+TEST_F(EditingTest, TheLoupeShowsThePicturePixelsAroundTheEditedPoint) {
+    start(200, 150);
+    press(Qt::LeftButton, {60, 50});
+    move(Qt::LeftButton, {3.5, 140.2});  // near the bottom-left corner: grey round it
+    expectShownLoupe({3, 140});
+    expectShownHighlight();
+    release(Qt::LeftButton, {3.5, 140.2});
+    EXPECT_FALSE(box()->loupe());
+    expectShownHighlight();
+    key(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(title(), QStringLiteral("選択(4,50)-(61,140) W=58 H=91"));
+    expectShownLoupe({60, 139});
+    key(Qt::Key_Left);
+    expectShownLoupe({2, 49});
+    expectShownHighlight();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !box()->loupe(); }, 5000)) << "the loupe stayed";
+    expectShownHighlight();
+}
+
 TEST_F(EditingTest, DragPastThePictureStopsAtItsEdges) {
     start(200, 150);
     press(Qt::LeftButton, {60, 50});

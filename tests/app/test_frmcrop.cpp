@@ -84,9 +84,15 @@ TEST_F(FrmCropTest, ShowsEveryControlOfTheButtonStripAndTheMenu) {
     EXPECT_EQ(top[0]->text(), "メニュー");
     QStringList menuTexts;
     for (QAction* a : top[0]->menu()->actions()) menuTexts << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(menuTexts, (QStringList{"選択範囲をコピー", "-", "キャプチャ時のウェイト", "-",
+    EXPECT_EQ(menuTexts, (QStringList{"選択範囲をコピー", "余白を除く", "範囲を指定...",
+                                      "前回の範囲", "拡大鏡", "-", "キャプチャ時のウェイト", "-",
                                       "つかいかた", "バージョン", "-", "終了"}));
     EXPECT_EQ(Peer(window).mnCopy()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(Peer(window).mnTrim()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    EXPECT_EQ(Peer(window).mnRect()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    EXPECT_EQ(Peer(window).mnLast()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    EXPECT_EQ(Peer(window).mnLoupe()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+    EXPECT_TRUE(Peer(window).mnLoupe()->isCheckable() && Peer(window).mnLoupe()->isChecked());
     EXPECT_EQ(Peer(window).mnHelp()->shortcut(), QKeySequence(Qt::Key_F1));
     const char* waits[] = {"0.5秒", "1.0秒(デフォルト)", "2.0秒", "3.0秒"};
     for (int i = 0; i < 4; ++i) {

@@ -68,10 +68,10 @@ TEST_F(LifecycleTest, FirstStartWithoutAFileUsesTheDefaultsAndWritesThemAtClose)
     EXPECT_FALSE(QFile::exists(path())) << "start-up wrote the settings";
     closeWindow();
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\n"
-                                     "WindowState= 0\n[Wait]\nCapture=1000\n"));
-    // The path is built anew for each step that uses it: the placement and the wait, at
-    // start-up and at shutdown.
-    EXPECT_EQ(pathRequests, 4);
+                                     "WindowState= 0\n[Wait]\nCapture=1000\n[View]\nLoupe=1\n"));
+    // The path is built anew for each step that uses it: the placement, the wait, the
+    // loupe switch and (at start-up) the last rectangle, at start-up and at shutdown.
+    EXPECT_EQ(pathRequests, 7);
 }
 
 TEST_F(LifecycleTest, StoredPlacementIsAppliedAndWrittenBack) {
@@ -83,7 +83,7 @@ TEST_F(LifecycleTest, StoredPlacementIsAppliedAndWrittenBack) {
     closeWindow();
     EXPECT_EQ(contents(), QByteArray("; kept\n[Window]\nLeft= 1500\nTop= 1200\nWidth= 6990\n"
                                      "Height= 6000\nWindowState= 0\n[Wait]\nCapture=3000\n"
-                                     "[Other]\nKey=value\n"));
+                                     "[Other]\nKey=value\n[View]\nLoupe=1\n"));
 }
 
 TEST_F(LifecycleTest, StoredWaitChoosesTheMenuItem) {
@@ -120,7 +120,7 @@ TEST_F(LifecycleTest, MaximisedCloseStoresTheNormalRectangleAndStartsMaximised) 
     ASSERT_TRUE(window->isMaximized());
     closeWindow();
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 450\nTop= 675\nWidth= 7500\nHeight= 6000\n"
-                                     "WindowState= 2\n[Wait]\nCapture=1000\n"));
+                                     "WindowState= 2\n[Wait]\nCapture=1000\n[View]\nLoupe=1\n"));
 
     window.reset();
     load();
@@ -143,7 +143,7 @@ TEST_F(LifecycleTest, MinimisedCloseIsStoredAsNormal) {
     ASSERT_TRUE(window->isMinimized());
     closeWindow();
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 750\nTop= 450\nWidth= 6000\nHeight= 4500\n"
-                                     "WindowState=0\n[Wait]\nCapture=1000\n"));
+                                     "WindowState=0\n[Wait]\nCapture=1000\n[View]\nLoupe=1\n"));
 }
 
 TEST_F(LifecycleTest, AWindowOffEveryScreenComesBack) {

@@ -116,16 +116,18 @@ protected:
     // Every device pixel of the viewport shows its picture pixel (image-box pixel
     // x, y at viewport pixel x + left, y + top), the selected block (image-box columns
     // selLeft-1 .. selLeft+selDX-1) XOR-ed with 192,255,255, and grey where there is
-    // no picture.
+    // no picture. Where the loupe is shown, expectShownLoupe checks the view instead.
     void expectShownHighlight() {
         const QImage shown = shownViewport();
         ASSERT_EQ(shown.size(), viewDevice().size());
         const Selection& s = Peer(window).selection();
         const QRect block(s.selLeft - 1, s.selTop - 1, s.selDX + 1, s.selDY + 1);
         const QPoint at = imagePos();
+        const QRect loupe = box()->loupe() ? box()->loupe()->box : QRect();
         int wrong = 0;
         for (int vy = 0; vy < shown.height(); ++vy)
             for (int vx = 0; vx < shown.width(); ++vx) {
+                if (loupe.contains(vx, vy)) continue;
                 const int x = vx - at.x(), y = vy - at.y();
                 QRgb want = qRgb(128, 128, 128) & 0xFFFFFF;
                 if (picture.rect().contains(x, y)) {
@@ -136,6 +138,33 @@ protected:
                     ADD_FAILURE() << "view pixel " << vx << "," << vy << " (picture " << x << ","
                                   << y << ") of block " << block.x() << "," << block.y() << " "
                                   << block.width() << "x" << block.height();
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    // The loupe is shown round picture pixel `centre`: each of its 15 x 15 blocks of 8 x 8
+    // device pixels holds the picture pixel's colour (grey outside the picture) in the six
+    // by six pixels inside the block's border, where no edge or outline is drawn.
+    void expectShownLoupe(QPoint centre) {
+        ASSERT_TRUE(box()->loupe()) << "no loupe";
+        const QImage shown = shownViewport();
+        const QRect grid = box()->loupe()->pixels;
+        ASSERT_EQ(grid.size(), QSize(120, 120));
+        ASSERT_TRUE(shown.rect().contains(grid));
+        int wrong = 0;
+        for (int r = 0; r < 15; ++r)
+            for (int c = 0; c < 15; ++c) {
+                const QPoint p = centre + QPoint(c - 7, r - 7);
+                const QRgb want = picture.rect().contains(p) ? picture.pixel(p) & 0xFFFFFF
+                                                             : qRgb(128, 128, 128) & 0xFFFFFF;
+                for (int dy = 1; dy < 7; ++dy)
+                    for (int dx = 1; dx < 7; ++dx) {
+                        const QPoint d = grid.topLeft() + QPoint(c * 8 + dx, r * 8 + dy);
+                        if ((shown.pixel(d) & 0xFFFFFF) != want && wrong++ < 3)
+                            ADD_FAILURE()
+                                << "loupe block " << c << "," << r << " (picture " << p.x() << ","
+                                << p.y() << ") at " << d.x() << "," << d.y();
+                    }
             }
         EXPECT_EQ(wrong, 0);
     }

@@ -42,6 +42,26 @@ release_and_wait_exit() {
     return 1
 }
 
+# Chooses "終了", the last item of the menu of window $1 of process $2, and waits up to
+# 10 s for the program to end. The picture it showed is its clipboard content, which it
+# serves on after its window has gone (settings written), until another program takes
+# the clipboard.
+quit_by_menu() {
+    local id=$1 pid=$2 before
+    before=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
+    xdotool mousemove --window "$id" 20 10 click 1
+    # Wait for the menu's own window, however busy the machine is.
+    for _ in $(seq 100); do
+        [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    sleep 0.2
+    xdotool key Up
+    sleep 0.2
+    xdotool key Return
+    release_and_wait_exit "$pid" || fail "the program did not end after 終了"
+}
+
 # A left-button drag in window $1 from $2,$3 to $4,$5 (window coordinates).
 left_drag() {
     xdotool mousemove --window "$1" "$2" "$3" mousedown 1

@@ -7,25 +7,6 @@ own_copy "$1"
 
 # No picture on the clipboard: the program shows the screen, which is all this needs.
 
-# Chooses "終了", the last item of the menu, and waits up to 10 s for the program to end.
-# The screen it showed is its clipboard content, which it serves on after its window
-# has gone (settings written), until another program takes the clipboard.
-quit_by_menu() {
-    local id=$1 pid=$2 before
-    before=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
-    xdotool mousemove --window "$id" 20 10 click 1
-    # Wait for the menu's own window, however busy the machine is.
-    for _ in $(seq 100); do
-        [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -gt "$before" ] && break
-        sleep 0.1
-    done
-    sleep 0.2
-    xdotool key Up
-    sleep 0.2
-    xdotool key Return
-    release_and_wait_exit "$pid" || fail "the program did not end after 終了"
-}
-
 geometry_is() {
     local id=$1 expected=$2 got
     eval "$(xdotool getwindowgeometry --shell "$id")"
@@ -41,7 +22,7 @@ id=$(wait_window '^選択' 15) || fail "no main window"
 geometry_is "$id" "0 0 425 364"
 [ -e "$INI" ] && fail "start-up wrote the settings file"
 quit_by_menu "$id" "$pid"
-expected=$'[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\nWindowState= 0\n[Wait]\nCapture=1000'
+expected=$'[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\nWindowState= 0\n[Wait]\nCapture=1000\n[View]\nLoupe=1'
 [ "$(cat "$INI")" = "$expected" ] || fail "first settings file: $(cat "$INI")"
 
 # A file of the user's own: its placement and wait are used, its other lines stay.
@@ -51,6 +32,6 @@ pid=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no main window at the second start"
 geometry_is "$id" "100 80 466 400"
 quit_by_menu "$id" "$pid"
-expected=$'; my settings\n[Wait]\ncapture=2000\n[Window]\nLeft= 1500\nTop= 1200\nWidth= 6990\nHeight= 6000\nWindowState= 0\n[Mine]\nKey=value'
+expected=$'; my settings\n[Wait]\ncapture=2000\n[Window]\nLeft= 1500\nTop= 1200\nWidth= 6990\nHeight= 6000\nWindowState= 0\n[Mine]\nKey=value\n[View]\nLoupe=1'
 [ "$(cat "$INI")" = "$expected" ] || fail "second settings file: $(cat "$INI")"
 echo "settings e2e passed"

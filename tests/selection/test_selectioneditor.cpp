@@ -597,3 +597,39 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace trimlet
+
+namespace trimlet {
+namespace {
+
+// A whole new selection (trimmed, typed, remembered) scrolls the view as Alt with an
+// arrow would: to the near edge when that is out of view on its side, else to the far
+// edge when that one is; the picture that fits never scrolls.
+TEST(SelectionEditorSelect, FollowsLikeAltWithAnArrow) {
+    struct SelectCase {
+        const char* what;
+        Geometry geometry;
+        int hs0, vs0;
+        Selection next;
+        int wantHs, wantVs;
+    };
+    const SelectCase cases[] = {
+        {"inside the view", kBig, 1, 1, Rest(10, 10, 100, 100), 1, 1},
+        {"beyond the bottom right", kBig, 1, 1, Rest(500, 400, 99, 49), 198, 167},
+        {"above and left of a scrolled view", kBig, 300, 300, Rest(20, 30, 5, 5), 19, 29},
+        {"larger than the view: its near edge", kBig, 300, 300, Rest(1, 1, 999, 799), 1, 1},
+        {"the whole block past the far edge", kBig, 1, 1, Rest(900, 700, 99, 99), 598, 517},
+        {"a picture that fits", kSmall, 1, 1, Rest(50, 40, 49, 39), 1, 1},
+    };
+    for (const SelectCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig(c.geometry, c.hs0, c.vs0);
+        rig.editor.select(c.next);
+        EXPECT_EQ(rig.sel, c.next);
+        EXPECT_EQ(rig.shows, 1);
+        EXPECT_EQ(rig.view.hs.value(), c.wantHs);
+        EXPECT_EQ(rig.view.vs.value(), c.wantVs);
+    }
+}
+
+}  // namespace
+}  // namespace trimlet

@@ -41,6 +41,10 @@ public:
         return control<QAction>("mnWait" + std::to_string(ms));
     }
     QAction* mnCopy() const { return control<QAction>("mnCopy"); }
+    QAction* mnTrim() const { return control<QAction>("mnTrim"); }
+    QAction* mnRect() const { return control<QAction>("mnRect"); }
+    QAction* mnLast() const { return control<QAction>("mnLast"); }
+    QAction* mnLoupe() const { return control<QAction>("mnLoupe"); }
     QAction* mnHelp() const { return control<QAction>("mnHelp"); }
     QAction* mnVersion() const { return control<QAction>("mnVersion"); }
     QAction* mnQuit() const { return control<QAction>("mnQuit"); }

@@ -27,7 +27,7 @@ W* Child(QWidget* dialog, const char* name) {
 TEST(FrmHelp, WindowIsAFixedDialogWithTheCaption) {
     frmHelp help;
     EXPECT_EQ(help.windowTitle(), QStringLiteral("つかいかた"));
-    EXPECT_EQ(help.size(), QSize(300, 584));
+    EXPECT_EQ(help.size(), QSize(300, 648));
     EXPECT_EQ(help.minimumSize(), help.maximumSize());
     EXPECT_TRUE(help.isModal());
     const Qt::WindowFlags f = help.windowFlags();
@@ -49,9 +49,9 @@ TEST(FrmHelp, FramesAndButtonsSitWhereDesigned) {
         // The button frame grew by the PNG row (32), the operation frame by the Ctrl+C
         // row (24); what lies below moved down by that much.
         {"frButton", "frmHelp", "ボタン関係", {8, 8, 281, 241}},
-        {"frOperation", "frmHelp", "操作関係", {8, 256, 281, 209}},
-        {"frDragDrop", "frmHelp", "ドラッグ＆ドロップ関係", {8, 472, 281, 73}},
-        {"cmdClose", "frmHelp", "とじる", {96, 552, 105, 25}},
+        {"frOperation", "frmHelp", "操作関係", {8, 256, 281, 273}},
+        {"frDragDrop", "frmHelp", "ドラッグ＆ドロップ関係", {8, 536, 281, 73}},
+        {"cmdClose", "frmHelp", "とじる", {96, 616, 105, 25}},
         {"cmdSave_0", "frButton", "BMP", {8, 16, 41, 25}},
         {"cmdSave_1", "frButton", "GIF", {8, 48, 41, 25}},
         {"cmdSave_2", "frButton", "JPG", {8, 80, 41, 25}},
@@ -117,6 +117,14 @@ TEST(FrmHelp, LabelsCarryTheirTextsInTheirBoxes) {
         {"Label10", "選択範囲の変更", {152, 96, 121, 17}},
         {"Label15", "CTRL+C", {16, 184, 129, 17}},
         {"Label16", "選択範囲のコピー", {152, 184, 121, 17}},
+        {"Label17", "CTRL+T", {16, 200, 129, 17}},
+        {"Label18", "余白を除いて選択", {152, 200, 121, 17}},
+        {"Label19", "CTRL+R", {16, 216, 129, 17}},
+        {"Label20", "選択範囲を数値で指定", {152, 216, 121, 17}},
+        {"Label21", "CTRL+L", {16, 232, 129, 17}},
+        {"Label22", "前回の範囲を選択", {152, 232, 121, 17}},
+        {"Label23", "CTRL+M", {16, 248, 129, 17}},
+        {"Label24", "拡大鏡の表示切替", {152, 248, 121, 17}},
         {"Label11",
          "SHIFTを方向キー操作時に押していると、10ピクセルずつ移動・変更する。",
          {16, 120, 209, 25}},
@@ -188,8 +196,8 @@ protected:
         window = std::make_unique<frmCrop>(s);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        // Where the 584-pixel-high help fits on the 800 x 600 offscreen screen when centred.
-        window->move(120, 120);
+        // Where the 648-pixel-high help fits on the screen when centred.
+        window->move(400, 400);
         QCoreApplication::processEvents();
     }
 };
