@@ -192,20 +192,24 @@ void ImageBox::paintEvent(QPaintEvent* event) {
     const QColor grey = QColor::fromRgb(kOutsideGrey);
     // Each rectangle of the exposed region on its own: a drag exposes two thin strips
     // far apart, and their bounding box may be most of the view.
+    // The loupe covers its box entirely: nothing is painted under it.
+    const QRegion covered = loupe_ ? QRegion(loupe_->box) : QRegion();
     for (const QRect& r : event->region()) {
-        const QRect exposed =
+        const QRect mapped =
             toDevice.mapRect(QRectF(r)).toAlignedRect().translated(-first.x(), -first.y());
-        for (const QRect& g : QRegion(exposed).subtracted(QRegion(shown)))
-            painter.fillRect(g, grey);
-        const QRect part = exposed & shown;
-        if (part.isEmpty()) continue;
-        painter.drawImage(part.topLeft(), picture_, part.translated(-imagePos_));
-        const QRect lit = block & part;
-        if (lit.isEmpty()) continue;
-        // Every colour component XOR-ed with the highlight colour, alpha kept opaque.
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.fillRect(lit, QColor::fromRgb(kHighlightXor));
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const QRect& exposed : QRegion(mapped).subtracted(covered)) {
+            for (const QRect& g : QRegion(exposed).subtracted(QRegion(shown)))
+                painter.fillRect(g, grey);
+            const QRect part = exposed & shown;
+            if (part.isEmpty()) continue;
+            painter.drawImage(part.topLeft(), picture_, part.translated(-imagePos_));
+            const QRect lit = block & part;
+            if (lit.isEmpty()) continue;
+            // Every colour component XOR-ed with the highlight colour, alpha kept opaque.
+            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            painter.fillRect(lit, QColor::fromRgb(kHighlightXor));
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+        }
     }
     // Over the picture, inside the exposed region only (the painter clips to it).
     if (loupe_) paintLoupe(painter, *loupe_);
