@@ -20,13 +20,13 @@
 
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
-#include "windows/windowframe.h"
 #include "export/quality.h"
 #include "platform/clipboard.h"
 #include "settings/windowplacement.h"
 #include "windows/frmhelp.h"
 #include "windows/frmversion.h"
 #include "windows/qualitybox.h"
+#include "windows/windowframe.h"
 
 namespace trimlet {
 namespace {
@@ -358,8 +358,10 @@ void frmCrop::Form_Unload() {
     sizeBound_.RemoveSizeHook(this);
     // A failed write is not reported (the program has no messages, and the close is never
     // cancelled); the previous settings file stays intact in that case.
-    (void)placement_.SaveWindowPlacement(placementWindow_, SettingsPath());
-    (void)SaveCaptureWait(captureWait_, SettingsPath());
+    // One write: the file holds all the new values or, should it fail, all the old ones.
+    std::vector<IniEntry> settings = placement_.PlacementEntries(placementWindow_);
+    settings.push_back(CaptureWaitEntry(captureWait_));
+    (void)WriteIniValues(settings, SettingsPath());
 }
 
 // --- saving and the menu --------------------------------------------------------------

@@ -69,9 +69,9 @@ TEST_F(LifecycleTest, FirstStartWithoutAFileUsesTheDefaultsAndWritesThemAtClose)
     closeWindow();
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\n"
                                      "WindowState= 0\n[Wait]\nCapture=1000\n"));
-    // The path is built anew for each step that uses it: the placement and the wait, at
-    // start-up and at shutdown.
-    EXPECT_EQ(pathRequests, 4);
+    // The path is built anew for each step that uses it: the placement and the wait at
+    // start-up, and the one write at shutdown.
+    EXPECT_EQ(pathRequests, 3);
 }
 
 TEST_F(LifecycleTest, StoredPlacementIsAppliedAndWrittenBack) {
