@@ -75,7 +75,7 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 bench: build bench-deps
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; xvfb-run -a -s "-screen 0 1920x1080x24" $$b; done
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; bash tests/e2e/xvfb.sh 1920x1080x24 $$b; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

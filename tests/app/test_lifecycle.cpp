@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,14 +170,18 @@ TEST_F(LifecycleTest, WithoutASettingsFileNothingIsStored) {
 
 TEST_F(LifecycleTest, TheSizeBoundHoldsFromStartUpToShutdown) {
     load();
-    EXPECT_EQ(Peer(window).sizeBound().minTrackWidth(), 360);
+    EXPECT_EQ(Peer(window).sizeBound().minTrackWidth(), 400);
     EXPECT_EQ(Peer(window).sizeBound().minTrackHeight(), 240);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     settle();
     window->resize(100, 50);
     settle();
-    EXPECT_EQ(window->frameGeometry().size(), QSize(360, 240));
+    EXPECT_EQ(window->frameGeometry().size(), QSize(400, 240));
+    // The whole button strip stays visible at the smallest size.
+    const QWidget* client = window->centralWidget();
+    for (const QPushButton* button : client->findChildren<QPushButton*>())
+        EXPECT_LE(button->geometry().right(), client->width() - 1) << button->text().toStdString();
     const QSize screen = window->screen()->geometry().size();
     window->resize(screen.width() + 300, screen.height() + 300);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->frameGeometry().size() == screen; }, 3000));
