@@ -10,7 +10,7 @@ PACKAGES := build-essential cmake pkg-config \
 	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick parcellite \
 	qt6-wayland sway swaybg xwayland grim wl-clipboard wtype dbus pipewire \
 	xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk \
-	openbox xfwm4 fluxbox wmctrl dbus-daemon xserver-xephyr
+	openbox xfwm4 fluxbox wmctrl dbus-daemon xserver-xephyr strace
 
 # Only for `make bench`: the tools the encoder benchmark measures ours against, and the
 # pictures and programs it takes its photograph, wallpaper and screenshots from.
@@ -75,7 +75,7 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 bench: build bench-deps
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; xvfb-run -a -s "-screen 0 1920x1080x24" $$b; done
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; bash tests/e2e/xvfb.sh 1920x1080x24 $$b; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -2,7 +2,7 @@
 // chosen wait: hiding the window until it is unmapped, grabbing every screen, the
 // clipboard round trip, showing the window again and the load. The wait itself is left
 // out (the sleep is replaced by nothing). Run under an X server of the size to measure:
-// `xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench_capture`.
+// `bash tests/e2e/xvfb.sh 1920x1080x24 build/bench/bench_capture`.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScreen>

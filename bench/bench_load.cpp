@@ -3,7 +3,8 @@
 // Two figures: through the real X11 clipboard, owned by an xclip process holding a
 // PNG (what a user pays after copying a screenshot elsewhere), and through an
 // in-memory clipboard (what the program itself adds: conversion, image box, layout,
-// first paint). Run under an X server: `xvfb-run -a build/bench/bench_load`.
+// first paint). Run under an X server: `bash tests/e2e/xvfb.sh 1920x1080x24
+// build/bench/bench_load`.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
     TimeReloads(memory, "load 3840x2160, in-memory clipboard", 20);
 
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        std::printf("(no X server: the real clipboard figure needs xvfb-run)\n");
+        std::printf("(no X server: the real clipboard figure needs one: tests/e2e/xvfb.sh)\n");
         return 0;
     }
     QTemporaryDir dir;

@@ -3,7 +3,7 @@
 # from its UnmapNotify to its MapNotify, for N captures at a wait of WAIT ms, the first
 # capture after the start listed first. Run inside an X server with a window manager
 # or without ("none"):
-#   xvfb-run -a -s "-screen 0 1280x1024x24" bench/capture_hide.sh build/src/app/trimlet openbox 500 10
+#   bash tests/e2e/xvfb.sh 1280x1024x24 bench/capture_hide.sh build/src/app/trimlet openbox 500 10
 set -u
 APP=$1 WM=${2:-none} WAIT=${3:-500} N=${4:-10}
 DIR=$(mktemp -d)

@@ -454,10 +454,15 @@ void frmCrop::Form_Unload() {
     sizeBound_.RemoveSizeHook(this);
     // A failed write is not reported (the program has no messages, and the close is never
     // cancelled); the previous settings file stays intact in that case.
-    (void)placement_.SaveWindowPlacement(placementWindow_, SettingsPath());
-    (void)SaveCaptureWait(captureWait_, SettingsPath());
-    (void)SaveLoupeOn(loupe_.enabled(), SettingsPath());
-    if (lastRect_.block()) (void)SaveLastRectangle(*lastRect_.block(), SettingsPath());
+    // One write: the file holds all the new values or, should it fail, all the old ones.
+    std::vector<IniEntry> settings = placement_.PlacementEntries(placementWindow_);
+    settings.push_back(CaptureWaitEntry(captureWait_));
+    settings.push_back(LoupeEntry(loupe_.enabled()));
+    if (lastRect_.block()) {
+        const std::vector<IniEntry> last = LastRectangleEntries(*lastRect_.block());
+        settings.insert(settings.end(), last.begin(), last.end());
+    }
+    (void)WriteIniValues(settings, SettingsPath());
 }
 
 // --- saving and the menu --------------------------------------------------------------

@@ -8,8 +8,9 @@ class QWidget;
 
 namespace trimlet {
 
-// The smallest outer size the main window may be dragged to, in pixels.
-inline constexpr int kMinTrackWidth = 360;
+// The smallest outer size the main window may be dragged to, in pixels: wide enough for
+// the whole button strip (its right-most button ends at 391) inside a thin frame.
+inline constexpr int kMinTrackWidth = 400;
 inline constexpr int kMinTrackHeight = 240;
 
 // Sizes of a window's inside (what QWidget::resize takes), in pixels.

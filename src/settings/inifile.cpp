@@ -200,6 +200,34 @@ bool HasLineBreak(const QString& s) {
     return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
 }
 
+// A line break or an "=" in a name, or a line break in the value, would make lines that
+// read back as something else.
+bool IsWritable(const IniEntry& e) {
+    return !e.section.trimmed().isEmpty() && !e.key.trimmed().isEmpty() &&
+           !HasLineBreak(e.section) && !e.section.contains(QLatin1Char(']')) &&
+           !HasLineBreak(e.key) && !e.key.contains(QLatin1Char('=')) && !HasLineBreak(e.value);
+}
+
+// Sets one key in the text: a key that is there keeps its spelling and its place; a new
+// key goes after its section's last non-blank line, a new section at the end.
+void SetValue(IniText& text, const IniEntry& e) {
+    const QByteArray entry = e.key.trimmed().toUtf8() + '=' + e.value.toUtf8();
+    const std::optional<SectionSpan> span = FindSection(text, e.section);
+    if (!span) {
+        text.lines.push_back('[' + e.section.trimmed().toUtf8() + ']');
+        text.lines.push_back(entry);
+        return;
+    }
+    if (const std::optional<std::size_t> line = FindKey(text, *span, e.key)) {
+        text.lines[*line] = Classify(text.lines[*line], false).name + '=' + e.value.toUtf8();
+        return;
+    }
+    // So a blank line that separates the section from the next one stays where it is.
+    std::size_t at = span->end;
+    while (at > span->header + 1 && TrimBlanks(text.lines[at - 1]).isEmpty()) --at;
+    text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
+}
+
 }  // namespace
 
 QString ReadIniValue(const QString& section, const QString& key, const QString& defaultValue,
@@ -218,36 +246,21 @@ QString ReadIniValue(const QString& section, const QString& key, const QString& 
 
 bool WriteIniValue(const QString& section, const QString& key, const QString& value,
                    const QString& path) {
-    if (path.isEmpty() || section.trimmed().isEmpty() || key.trimmed().isEmpty()) return false;
-    // A line break or an "=" in a name, or a line break in the value, would make lines
-    // that read back as something else.
-    if (HasLineBreak(section) || section.contains(QLatin1Char(']')) || HasLineBreak(key) ||
-        key.contains(QLatin1Char('=')) || HasLineBreak(value))
-        return false;
+    return WriteIniValues({{section, key, value}}, path);
+}
+
+bool WriteIniValues(const std::vector<IniEntry>& entries, const QString& path) {
+    if (path.isEmpty() || entries.empty()) return false;
+    for (const IniEntry& e : entries)
+        if (!IsWritable(e)) return false;
 
     // A file that is there but cannot be read, or is no plain file, is left alone rather
-    // than replaced by one holding only this value. A link may point anywhere (another
+    // than replaced by one holding only these values. A link may point anywhere (another
     // program's file, a system file): it is read but never written through.
     const StoredFile existing = ReadStoredFile(path);
     if (existing.state == StoredFile::Refused || IsLink(path)) return false;
     IniText text = SplitLines(existing.data);
-
-    const QByteArray entry = key.trimmed().toUtf8() + '=' + value.toUtf8();
-    if (const std::optional<SectionSpan> span = FindSection(text, section)) {
-        if (const std::optional<std::size_t> line = FindKey(text, *span, key)) {
-            // The key keeps the spelling it has in the file.
-            text.lines[*line] = Classify(text.lines[*line], false).name + '=' + value.toUtf8();
-        } else {
-            // After the section's last non-blank line, so a blank line that separates it
-            // from the next section stays where it is.
-            std::size_t at = span->end;
-            while (at > span->header + 1 && TrimBlanks(text.lines[at - 1]).isEmpty()) --at;
-            text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
-        }
-    } else {
-        text.lines.push_back('[' + section.trimmed().toUtf8() + ']');
-        text.lines.push_back(entry);
-    }
+    for (const IniEntry& e : entries) SetValue(text, e);
 
     QByteArray data;
     for (const QByteArray& line : text.lines) data += line + text.lineEnd;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 namespace trimlet {
 
@@ -30,6 +31,19 @@ inline constexpr qint64 kIniFileMaxBytes = 16 * 1024 * 1024;
 // previous file intact. False when nothing could be written.
 [[nodiscard]] bool WriteIniValue(const QString& section, const QString& key, const QString& value,
                                  const QString& path);
+
+// One value to write: section, key and value as WriteIniValue takes them.
+struct IniEntry {
+    QString section;
+    QString key;
+    QString value;
+};
+
+// Sets every entry, in order, as WriteIniValue would, and replaces the file once: it then
+// holds all the new values or, on any failure, all the old ones. False, with nothing
+// written, when an entry could not be written as a line of its own, or the file not
+// replaced.
+[[nodiscard]] bool WriteIniValues(const std::vector<IniEntry>& entries, const QString& path);
 
 // Where the settings file lies: "trimlet.ini" in the executable's folder when that
 // folder can be written, so a portable copy keeps its settings beside it; otherwise, and

@@ -31,24 +31,22 @@ std::optional<PixelRect> LoadLastRectangle(const QString& path) {
     return PixelRect{v[0] - 1, v[1] - 1, v[2], v[3]};
 }
 
-bool SaveLastRectangle(const PixelRect& block, const QString& path) {
+std::vector<IniEntry> LastRectangleEntries(const PixelRect& block) {
     const std::array<std::int64_t, 4> v = {std::int64_t{block.left} + 1,
                                            std::int64_t{block.top} + 1, block.width, block.height};
-    bool ok = true;
+    std::vector<IniEntry> entries;
     for (std::size_t i = 0; i < kRectangleKeys.size(); ++i)
-        ok &= WriteIniValue(kSelectionSection, QString::fromLatin1(kRectangleKeys[i]),
-                            QString::fromStdString(TrimmedNumberText(static_cast<double>(v[i]))),
-                            path);
-    return ok;
+        entries.push_back({kSelectionSection, QString::fromLatin1(kRectangleKeys[i]),
+                           QString::fromStdString(TrimmedNumberText(static_cast<double>(v[i])))});
+    return entries;
 }
 
 bool LoadLoupeOn(const QString& path) {
     return ReadIniValue(kViewSection, kLoupeKey, QStringLiteral("1"), path) != QStringLiteral("0");
 }
 
-bool SaveLoupeOn(bool on, const QString& path) {
-    return WriteIniValue(kViewSection, kLoupeKey, on ? QStringLiteral("1") : QStringLiteral("0"),
-                         path);
+IniEntry LoupeEntry(bool on) {
+    return {kViewSection, kLoupeKey, on ? QStringLiteral("1") : QStringLiteral("0")};
 }
 
 }  // namespace trimlet

@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "common/pixelrect.h"
+#include "settings/inifile.h"
 
 // The selection's last saved or copied block and the loupe switch in the settings file.
 namespace trimlet {
@@ -13,12 +15,13 @@ namespace trimlet {
 // read as its text's numeric value rounded to 32 bits, halves to even. Empty when a key
 // is missing, a value does not round into 32 bits, or the width or height is below 1.
 [[nodiscard]] std::optional<PixelRect> LoadLastRectangle(const QString& path);
-// Written as trimmed number texts; false when the file could not be written.
-[[nodiscard]] bool SaveLastRectangle(const PixelRect& block, const QString& path);
+// The four values as trimmed number texts, for the shutdown's one write.
+[[nodiscard]] std::vector<IniEntry> LastRectangleEntries(const PixelRect& block);
 
 // Section "View", key "Loupe": "0" turns the loupe off, anything else (and nothing)
 // leaves it on.
 [[nodiscard]] bool LoadLoupeOn(const QString& path);
-[[nodiscard]] bool SaveLoupeOn(bool on, const QString& path);
+// Written as "1" or "0".
+[[nodiscard]] IniEntry LoupeEntry(bool on);
 
 }  // namespace trimlet

@@ -95,13 +95,17 @@ void WindowPlacement::LoadWindowPlacement(PlacementWindow& window, const QString
 
 bool WindowPlacement::SaveWindowPlacement(const PlacementWindow& window,
                                           const QString& path) const {
+    return WriteIniValues(PlacementEntries(window), path);
+}
+
+std::vector<IniEntry> WindowPlacement::PlacementEntries(const PlacementWindow& window) const {
     const bool normal = window.state() == WindowShowState::Normal;
-    bool ok = true;
+    std::vector<IniEntry> entries;
     // A normal window's own value (single precision, as the window holds it), else the
     // remembered normal rectangle's.
     const auto put = [&](const char* key, float current, std::int32_t remembered) {
-        ok &= WriteIniValue(kSection, QString::fromLatin1(key),
-                            normal ? NumberText(current) : NumberText(double(remembered)), path);
+        entries.push_back({kSection, QString::fromLatin1(key),
+                           normal ? NumberText(current) : NumberText(double(remembered))});
     };
     if (window.positionKnown()) {
         put("Left", window.left(), normal_.left);
@@ -111,12 +115,11 @@ bool WindowPlacement::SaveWindowPlacement(const PlacementWindow& window,
     put("Height", window.height(), normal_.height);
     // A minimised window comes back normal: the program never starts minimised by itself.
     const WindowShowState state = window.state();
-    ok &= WriteIniValue(kSection, QStringLiteral("WindowState"),
-                        state == WindowShowState::Minimised
-                            ? QStringLiteral("0")
-                            : NumberText(double(static_cast<int>(state))),
-                        path);
-    return ok;
+    entries.push_back({kSection, QStringLiteral("WindowState"),
+                       state == WindowShowState::Minimised
+                           ? QStringLiteral("0")
+                           : NumberText(double(static_cast<int>(state)))});
+    return entries;
 }
 
 void WindowPlacement::RememberNormalPlacement(const PlacementWindow& window) {
@@ -132,8 +135,11 @@ std::optional<std::int32_t> LoadCaptureWait(const QString& path) {
 }
 
 bool SaveCaptureWait(std::int32_t milliseconds, const QString& path) {
-    return WriteIniValue(kWaitSection, kWaitKey,
-                         QString::fromStdString(TrimmedNumberText(milliseconds)), path);
+    return WriteIniValues({CaptureWaitEntry(milliseconds)}, path);
+}
+
+IniEntry CaptureWaitEntry(std::int32_t milliseconds) {
+    return {kWaitSection, kWaitKey, QString::fromStdString(TrimmedNumberText(milliseconds))};
 }
 
 }  // namespace trimlet

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "settings/inifile.h"
+
 namespace trimlet {
 
 // Window states as they are stored.
@@ -66,6 +68,8 @@ public:
     // False when any value could not be written.
     [[nodiscard]] bool SaveWindowPlacement(const PlacementWindow& window,
                                            const QString& path) const;
+    // The values SaveWindowPlacement writes, for a write together with other settings.
+    [[nodiscard]] std::vector<IniEntry> PlacementEntries(const PlacementWindow& window) const;
     // Runs on every resize: remembers the rectangle while the window is normal.
     void RememberNormalPlacement(const PlacementWindow& window);
 
@@ -81,5 +85,7 @@ private:
 [[nodiscard]] std::optional<std::int32_t> LoadCaptureWait(const QString& path);
 // Written as trimmed number text ("1000"); false when the file could not be written.
 [[nodiscard]] bool SaveCaptureWait(std::int32_t milliseconds, const QString& path);
+// The value SaveCaptureWait writes.
+[[nodiscard]] IniEntry CaptureWaitEntry(std::int32_t milliseconds);
 
 }  // namespace trimlet

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,8 +71,8 @@ TEST_F(LifecycleTest, FirstStartWithoutAFileUsesTheDefaultsAndWritesThemAtClose)
     EXPECT_EQ(contents(), QByteArray("[Window]\nLeft= 0\nTop= 0\nWidth= 6375\nHeight= 5460\n"
                                      "WindowState= 0\n[Wait]\nCapture=1000\n[View]\nLoupe=1\n"));
     // The path is built anew for each step that uses it: the placement, the wait, the
-    // loupe switch and (at start-up) the last rectangle, at start-up and at shutdown.
-    EXPECT_EQ(pathRequests, 7);
+    // last rectangle and the loupe switch at start-up, and the one write at shutdown.
+    EXPECT_EQ(pathRequests, 5);
 }
 
 TEST_F(LifecycleTest, StoredPlacementIsAppliedAndWrittenBack) {
@@ -169,14 +170,18 @@ TEST_F(LifecycleTest, WithoutASettingsFileNothingIsStored) {
 
 TEST_F(LifecycleTest, TheSizeBoundHoldsFromStartUpToShutdown) {
     load();
-    EXPECT_EQ(Peer(window).sizeBound().minTrackWidth(), 360);
+    EXPECT_EQ(Peer(window).sizeBound().minTrackWidth(), 400);
     EXPECT_EQ(Peer(window).sizeBound().minTrackHeight(), 240);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     settle();
     window->resize(100, 50);
     settle();
-    EXPECT_EQ(window->frameGeometry().size(), QSize(360, 240));
+    EXPECT_EQ(window->frameGeometry().size(), QSize(400, 240));
+    // The whole button strip stays visible at the smallest size.
+    const QWidget* client = window->centralWidget();
+    for (const QPushButton* button : client->findChildren<QPushButton*>())
+        EXPECT_LE(button->geometry().right(), client->width() - 1) << button->text().toStdString();
     const QSize screen = window->screen()->geometry().size();
     window->resize(screen.width() + 300, screen.height() + 300);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->frameGeometry().size() == screen; }, 3000));

@@ -1,4 +1,4 @@
-# The main window's outer size stays between 360 x 240 and the screen (1280 x 1024)
+# The main window's outer size stays between 400 x 240 and the screen (1280 x 1024)
 # when it is resized from outside, here without a window manager, which would
 # otherwise apply any size asked for.
 source "$(dirname "$0")/lib.sh"
@@ -22,9 +22,9 @@ resize_expect() {
     fail "asked for $w x $h: window is $got, expected $ew x $eh"
 }
 
-resize_expect 100 100 360 240
+resize_expect 100 100 400 240
 resize_expect 500 300 500 300
-resize_expect 359 600 360 600
+resize_expect 399 600 400 600
 resize_expect 3000 3000 1280 1024
 resize_expect 640 480 640 480
 echo "size bound e2e passed"

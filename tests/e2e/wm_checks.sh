@@ -3,7 +3,7 @@
 # close stores the normal rectangle and the maximised state, and restoring after the
 # next start gives exactly that rectangle; a minimised close stores the normal
 # rectangle and the normal state; five start/close cycles never drift; dragging the
-# borders stops at 360 x 240 and at the screen; the help and version windows open from
+# borders stops at 400 x 240 and at the screen; the help and version windows open from
 # the menu modal, centred over the main window and above it, with a close box and no
 # way to maximise or minimise them. Outer rectangles are read as the client's plus
 # _NET_FRAME_EXTENTS.
@@ -210,10 +210,10 @@ aux_window_checks つかいかた 3 key
 aux_window_checks トリムレット 2 box
 close_app
 
-# Border drags are bounded: at least 360 x 240 outside, at most the screen.
+# Border drags are bounded: at least 400 x 240 outside, at most the screen.
 start_app
 xdotool windowsize "$ID" 100 100
-outer_is "$ID" "200 150 360 240" "dragged small"
+outer_is "$ID" "200 150 400 240" "dragged small"
 xdotool windowmove "$ID" 0 0
 sleep 0.3
 xdotool windowsize "$ID" $((SCR_W + 500)) $((SCR_H + 500))

@@ -33,7 +33,7 @@ TEST_F(ViewSettings, LastRectangleTable) {
     }
     // Written as the caption counts, read back the same, other lines kept.
     put("[Wait]\nCapture=500\n");
-    ASSERT_TRUE(SaveLastRectangle({-1, 99, 640, 1}, path()));
+    ASSERT_TRUE(WriteIniValues(LastRectangleEntries({-1, 99, 640, 1}), path()));
     EXPECT_EQ(contents(),
               "[Wait]\nCapture=500\n[Selection]\nLeft=0\nTop=100\nWidth=640\nHeight=1\n");
     EXPECT_EQ(LoadLastRectangle(path()), (PixelRect{-1, 99, 640, 1}));
@@ -53,7 +53,7 @@ TEST_F(ViewSettings, LoupeIsOffOnlyForZero) {
         EXPECT_EQ(LoadLoupeOn(path()), on) << file;
     }
     for (const bool on : {false, true}) {
-        ASSERT_TRUE(SaveLoupeOn(on, path()));
+        ASSERT_TRUE(WriteIniValues({LoupeEntry(on)}, path()));
         EXPECT_EQ(LoadLoupeOn(path()), on);
     }
 }
