@@ -1,6 +1,7 @@
 # The cut-out dragged out with the middle button into a drop target of another process,
-# which receives exactly the selected block as PNG data and as a file "pic.png"; the
-# program's private folder for the file is gone once the program has ended.
+# which receives exactly the selected block as PNG data and as a file "pic.png"; dragged
+# onto the program's own view it is not taken; the program's private folder for the file
+# is gone once the program has ended.
 source "$(dirname "$0")/lib.sh"
 APP=$1
 [ -x "${DROP_TARGET:-}" ] || { echo "SKIP: the drop target program is not built"; exit 77; }
@@ -54,6 +55,19 @@ for got in data.png file.png; do
 done
 # Neither click nor drag changed the selection.
 wait_caption "$id" "選択(51,41)-(150,100) W=100 H=60"
+
+# Dragged onto the program's own view, the cut-out is not taken: were the file loaded, the
+# view would show the 100 x 60 block, all of it selected.
+xdotool mousemove --window "$id" $(( pic_x + 80 )) $(( pic_y + 60 )) mousedown 2
+for step in 5 15 30 60 120; do
+    xdotool mousemove --window "$id" $(( pic_x + 80 + step )) $(( pic_y + 60 + step / 2 ))
+    sleep 0.1
+done
+xdotool mouseup 2
+sleep 0.5
+wait_caption "$id" "選択(51,41)-(150,100) W=100 H=60"
+xdotool mousemove --window "$id" $(( pic_x + 10 )) $(( pic_y + 10 )) click --repeat 2 --delay 80 1
+wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
 
 quit_by_menu "$id" "$pid"
 [ -z "$(find "$TMPDIR" -name pic.png)" ] || fail "the dragged file outlived the program"
