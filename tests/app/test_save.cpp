@@ -178,6 +178,31 @@ TEST_F(SaveTest, AFailedSavePlaysTheErrorSoundAndLeavesNoFile) {
     EXPECT_EQ(files(), QStringList{"afile"});
 }
 
+// "前回の範囲" selects the block of the last save that worked (or copy), on any picture;
+// with none, or after only cancelled and failed saves, it plays the error sound.
+TEST_F(SaveTest, TheLastRectangleIsTheBlockOfTheLastSaveThatWorked) {
+    start(PatternImage(30, 20));
+    Peer(window).mnLast()->trigger();
+    EXPECT_EQ(sound.played, std::vector{SystemSound::Error});
+    select(0, 3, 4, 5);  // reaching outside the picture, as after a click on its first column
+    dialog.answers.push_back(dir.filePath("a.png"));
+    Peer(window).cmdSave(3)->click();
+    select(5, 5, 1, 1);
+    dialog.answers.push_back(std::nullopt);  // cancelled
+    Peer(window).cmdSave(0)->click();
+    dialog.answers.push_back(dir.filePath("missing/b.bmp"));  // failed
+    Peer(window).cmdSave(0)->click();
+    window->cmdCBChk_Click();  // another load: the whole picture
+    sound.played.clear();
+    Peer(window).mnLast()->trigger();
+    EXPECT_EQ(Peer(window).selection(), (Selection{0, 3, 4, 5, 0, 3}));
+    EXPECT_TRUE(sound.played.empty());
+    select(2, 2, 1, 1);
+    Peer(window).mnCopy()->trigger();
+    Peer(window).mnLast()->trigger();
+    EXPECT_EQ(Peer(window).selection(), (Selection{2, 2, 1, 1, 2, 2}));
+}
+
 struct ValidateCase {
     const char* text;
     bool staysInBox;
