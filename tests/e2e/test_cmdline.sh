@@ -10,7 +10,7 @@ clipboard_put_png "$E2E_TMP/start.png"
 # A path with a blank, given without quotes: two arguments that form one path.
 spawn "$APP" $E2E_TMP/my pic.png
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(64,32) W=64 H=32"
+wait_caption "選択(1,1)-(64,32) W=64 H=32"
 xclip -selection clipboard -t image/png -o > "$E2E_TMP/out.png" || fail "nothing on the clipboard"
 [ "$(identify -format '%wx%h' "$E2E_TMP/out.png")" = "64x32" ] || fail "the clipboard does not hold the file's picture"
 [ "$(convert "$E2E_TMP/out.png" -format '%[pixel:p{10,10}]' info:)" = "srgb(255,165,0)" ] ||
@@ -22,5 +22,5 @@ wait "${E2E_PIDS[-1]}" 2>/dev/null
 clipboard_put_png "$E2E_TMP/start.png"
 spawn "$APP" "$E2E_TMP/missing.png"
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(40,30) W=40 H=30"
+wait_caption "選択(1,1)-(40,30) W=40 H=30"
 echo "command-line e2e passed"
