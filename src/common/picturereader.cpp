@@ -96,8 +96,11 @@ TiffLayout ReadTiffLayout(QIODevice& device, int limit) {
             const qint64 down = tileHeight > 0 ? tileHeight
                                 : rows > 0     ? qMin(rows, height)
                                                : height;
+            // In floating point: the factors are up to 32 bits each.
+            const double bytes = double(qMax<qint64>(across, 0)) * double(qMax<qint64>(down, 0)) *
+                                 double(samples) * double(sampleBytes);
             layout.pieceBytes =
-                qMax<qint64>(across, 0) * qMax<qint64>(down, 0) * samples * sampleBytes;
+                bytes > double(kPictureBudgetBytes) ? kPictureBudgetBytes + 1 : qint64(bytes);
         }
         uchar next[4];
         if (!ReadAt(device, offset + 2 + 12 * qint64(entries), reinterpret_cast<char*>(next), 4))
