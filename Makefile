@@ -4,7 +4,7 @@
 PACKAGES := build-essential cmake pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
 	libturbojpeg0-dev libjpeg-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev libasound2-dev \
-	libgtest-dev libgmock-dev zlib1g-dev libpng-dev libxcb1-dev \
+	libgtest-dev libgmock-dev zlib1g-dev libpng-dev libxcb1-dev libavif-dev qt6-image-formats-plugins \
 	fonts-ipafont-gothic python3 clang libclang-rt-14-dev \
 	desktop-file-utils appstream dpkg-dev \
 	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick parcellite \

@@ -1,6 +1,7 @@
 # `make package` (cpack -G DEB): a Debian package of the program, installed under /usr,
-# its library dependencies found by dpkg-shlibdeps. Qt's platform plugins and the
-# Japanese font are loaded at run time, so no library link names them: they are listed.
+# its library dependencies found by dpkg-shlibdeps. Qt's platform and image format plugins
+# (WebP, TIFF) and the Japanese font are loaded at run time, so no library link names
+# them: they are listed.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME trimlet)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -14,7 +15,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-image-formats-plugins, fonts-ipafont-gothic")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland, wl-clipboard")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -79,10 +79,10 @@ private:
     QComboBox* box_;
 };
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
+QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& text,
                         const QRect& geometry) {
     auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
+    b->setObjectName(name);
     b->setGeometry(geometry);
     b->setAutoDefault(false);
     return b;
@@ -119,16 +119,20 @@ void frmCrop::BuildControls() {
     client_->installEventFilter(this);
 
     // Created in the designed order; the tab order below follows the design's numbers.
-    cmdCBChk_ = MakeButton(client_, "cmdCBChk", QStringLiteral("再読込"), QRect(272, 4, 73, 25));
-    cmdCap_ = MakeButton(client_, "cmdCap", QStringLiteral("画面ｷｬﾌﾟﾁｬ"), QRect(200, 4, 73, 25));
+    cmdCBChk_ = MakeButton(client_, QStringLiteral("cmdCBChk"), QStringLiteral("再読込"),
+                           QRect(272, 4, 73, 25));
+    cmdCap_ = MakeButton(client_, QStringLiteral("cmdCap"), QStringLiteral("画面ｷｬﾌﾟﾁｬ"),
+                         QRect(200, 4, 73, 25));
     cbJpg_ = MakeQualityBox(client_);
     cbJpg_->setObjectName(QStringLiteral("cbJpg"));
     cbJpg_->setGeometry(130, 8, 45, 20);
-    cmdSave_[2] = MakeButton(client_, "cmdSave2", QStringLiteral("JPG"), QRect(80, 4, 41, 25));
-    cmdSave_[1] = MakeButton(client_, "cmdSave1", QStringLiteral("GIF"), QRect(40, 4, 41, 25));
-    cmdSave_[0] = MakeButton(client_, "cmdSave0", QStringLiteral("BMP"), QRect(0, 4, 41, 25));
-    // The lossless save, right of "再読込".
-    cmdSave_[3] = MakeButton(client_, "cmdSave3", QStringLiteral("PNG"), QRect(350, 4, 41, 25));
+    for (std::size_t i = 0; i < kSaveFormats.size(); ++i) {
+        const SaveFormat& f = kSaveFormats[i];
+        cmdSave_[i] = MakeButton(
+            client_, QStringLiteral("cmdSave%1").arg(i),
+            QString::fromUtf8(f.caption.data(), static_cast<qsizetype>(f.caption.size())),
+            QRect(f.button.left, f.button.top, f.button.width, f.button.height));
+    }
 
     // The grey viewport paints the image box (the picture) itself, in device pixels;
     // the picture starts at its top-left corner until scrolled.
@@ -158,11 +162,12 @@ void frmCrop::BuildControls() {
     // quality box and the two acquisition buttons.
     QWidget::setTabOrder(picCrop_, hs_);
     QWidget::setTabOrder(hs_, vs_);
-    QWidget::setTabOrder(vs_, cmdSave_[1]);
-    QWidget::setTabOrder(cmdSave_[1], cmdSave_[2]);
-    QWidget::setTabOrder(cmdSave_[2], cmdSave_[0]);
-    QWidget::setTabOrder(cmdSave_[0], cmdSave_[3]);
-    QWidget::setTabOrder(cmdSave_[3], cbJpg_);
+    QWidget* previous = vs_;
+    for (const std::size_t i : SaveTabOrder(false)) {
+        QWidget::setTabOrder(previous, cmdSave_[i]);
+        previous = cmdSave_[i];
+    }
+    QWidget::setTabOrder(previous, cbJpg_);
     QWidget::setTabOrder(cbJpg_, cmdCap_);
     QWidget::setTabOrder(cmdCap_, cmdCBChk_);
 
@@ -468,10 +473,12 @@ void frmCrop::Form_Unload() {
 // --- saving and the menu --------------------------------------------------------------
 
 void frmCrop::cmdSave_Click(int index) {
+    if (index < 0 || index >= static_cast<int>(kSaveFormats.size())) return;
     const PixelRect block = sel_.highlight();
     const SaveReport report =
-        SaveSelection(index, block, picCrop_->picture(), cbJpg_->currentText().toStdString(),
-                      *services_.saveDialog, *services_.sound, saveFolder_.folder());
+        SaveSelection(kSaveFormats[static_cast<std::size_t>(index)], block, picCrop_->picture(),
+                      cbJpg_->currentText().toStdString(), *services_.saveDialog, *services_.sound,
+                      saveFolder_.folder());
     saveFolder_.remember(report);
     if (report.outcome == SaveOutcome::Saved) lastRect_.remember(block);
     if (report.outcome == SaveOutcome::Failed)

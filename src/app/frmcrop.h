@@ -159,7 +159,7 @@ private:
     QPushButton* cmdCBChk_ = nullptr;
     QPushButton* cmdCap_ = nullptr;
     QComboBox* cbJpg_ = nullptr;
-    std::array<QPushButton*, 4> cmdSave_{};
+    std::array<QPushButton*, kSaveFormats.size()> cmdSave_{};
     QLabel* lblPercent_ = nullptr;
     ImageBox* picCrop_ = nullptr;
     QScrollBar* vs_ = nullptr;

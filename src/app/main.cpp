@@ -4,8 +4,10 @@
 #include <QThread>
 #include <QTranslator>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 
+#include "app/commandline.h"
 #include "app/frmcrop.h"
 #include "app/singleinstance.h"
 #include "platform/clipboard.h"
@@ -20,6 +22,12 @@
 #include "windows/programicon.h"
 
 int main(int argc, char* argv[]) {
+    // "--help" and "--version" answer on standard output and end, before anything starts.
+    if (const auto answer = trimlet::AnswerWithoutStarting(argc, argv)) {
+        std::fputs(answer->c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     // Another copy runs on this desktop: end before any window, clipboard or settings.
     trimlet::SingleInstance instance(trimlet::SingleInstance::DefaultLockPath());
     if (!instance.tryAcquire()) return 0;

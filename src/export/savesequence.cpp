@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "common/pixelformat.h"
@@ -13,20 +12,13 @@
 
 namespace trimlet {
 
-const SaveButton* SaveButtonFor(int index) {
-    static const std::array<SaveButton, 4> buttons = {
-        SaveButton{QStringLiteral("BMPファイル (*.bmp)|*.bmp"), QStringLiteral("pic.bmp"),
-                   ImageFormat::Bmp},
-        SaveButton{QStringLiteral("GIFファイル (*.gif)|*.gif"), QStringLiteral("pic.gif"),
-                   ImageFormat::Gif},
-        SaveButton{QStringLiteral("JPGファイル (*.jpg)|*.jpg"), QStringLiteral("pic.jpg"),
-                   ImageFormat::Jpeg},
-        SaveButton{QStringLiteral("PNGファイル (*.png)|*.png"), QStringLiteral("pic.png"),
-                   ImageFormat::Png},
-    };
-    if (index < 0 || index >= static_cast<int>(buttons.size())) return nullptr;
-    return &buttons[static_cast<std::size_t>(index)];
+namespace {
+
+QString Text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
+
+}  // namespace
 
 QImage CutOut(const QImage& input, const PixelRect& block) {
     if (block.width < 1 || block.height < 1) return {};
@@ -57,24 +49,22 @@ QImage CutOut(const QImage& input, const PixelRect& block) {
     return out;
 }
 
-SaveReport SaveSelection(int index, const PixelRect& block, const QImage& picture,
+SaveReport SaveSelection(const SaveFormat& format, const PixelRect& block, const QImage& picture,
                          std::string_view qualityText, SaveFileDialog& dialog, SoundPlayer& sound,
                          const QString& folder) {
     SaveReport report;
-    const SaveButton* button = SaveButtonFor(index);
-    if (!button) return report;
-    // Read before the dialog, for every format; the box's text is left alone.
-    const int quality = JpegQualityFromText(qualityText);
+    // Read before the dialog; the box's text is left alone.
+    const int quality = format.usesQuality ? JpegQualityFromText(qualityText) : 0;
 
     const std::optional<QString> path =
-        dialog.askFileName(button->filter, button->initialName, folder);
+        dialog.askFileName(Text(format.filter), Text(format.initialName), folder);
     if (!path || path->isEmpty()) return report;
     report.path = *path;
 
     const QImage pixels = CutOut(picture, block);
     const ExportResult written = pixels.isNull()
                                      ? ExportResult::Failure("nothing to save")
-                                     : SaveImage(*path, button->format, pixels, quality);
+                                     : SaveImage(*path, format.encoder, pixels, quality);
     if (written) {
         report.outcome = SaveOutcome::Saved;
         sound.play(SystemSound::Information);

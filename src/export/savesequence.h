@@ -7,22 +7,13 @@
 
 #include "common/pixelrect.h"
 #include "export/encoders.h"
+#include "export/saveformats.h"
 
 namespace trimlet {
 
 class Clipboard;
 class SaveFileDialog;
 class SoundPlayer;
-
-// What each save button asks and writes: index 0 "BMP", 1 "GIF", 2 "JPG", 3 "PNG".
-struct SaveButton {
-    QString filter;       // "description|pattern"
-    QString initialName;  // the file name the dialog starts with
-    ImageFormat format;
-};
-
-// The button's settings; nullptr for an index other than 0 to 3.
-const SaveButton* SaveButtonFor(int index);
 
 // The grey of the view around the picture; a cut-out shows it where the block
 // reaches outside the picture.
@@ -35,7 +26,7 @@ inline constexpr QRgb kOutsideGrey = 0xFF808080u;
 [[nodiscard]] QImage CutOut(const QImage& picture, const PixelRect& block);
 
 enum class SaveOutcome {
-    Cancelled,  // no valid button, or the dialog was cancelled: nothing written, no sound
+    Cancelled,  // the dialog was cancelled: nothing written, no sound
     Saved,      // the file was written; the information sound played
     Failed,     // nothing (or the previous file) is at the target; the error sound played
 };
@@ -46,12 +37,14 @@ struct SaveReport {
     std::string error;  // what failed
 };
 
-// Everything a save button does: the quality from the box's text, the dialog, the
-// cut-out of block (the selection's highlighted block) from the picture, the file, and
-// the sound. The dialog opens in folder (empty: where the platform likes).
-[[nodiscard]] SaveReport SaveSelection(int index, const PixelRect& block, const QImage& picture,
-                                       std::string_view qualityText, SaveFileDialog& dialog,
-                                       SoundPlayer& sound, const QString& folder = {});
+// Everything a save button does: the quality from the box's text (where the format
+// uses it), the dialog, the cut-out of block (the selection's highlighted block) from the
+// picture, the file, and the sound. The dialog opens in folder (empty: where the platform
+// likes).
+[[nodiscard]] SaveReport SaveSelection(const SaveFormat& format, const PixelRect& block,
+                                       const QImage& picture, std::string_view qualityText,
+                                       SaveFileDialog& dialog, SoundPlayer& sound,
+                                       const QString& folder = {});
 
 // Where the next save dialog opens: the folder of the last file saved in this run.
 class SaveFolder {

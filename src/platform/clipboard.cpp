@@ -16,7 +16,8 @@ namespace {
 // Another program's picture formats, the lossless and common ones first.
 QStringList PictureFormats(const QMimeData& data) {
     static const char* const kPreferred[] = {"image/png",  "image/bmp",  "image/x-bmp",
-                                             "image/tiff", "image/jpeg", "image/gif"};
+                                             "image/tiff", "image/webp", "image/avif",
+                                             "image/jpeg", "image/gif"};
     const QStringList offered = data.formats();
     QStringList ordered;
     for (const char* f : kPreferred)

@@ -4,11 +4,18 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <array>
+#include <string_view>
 
+#include "export/saveformats.h"
 #include "windows/qualitybox.h"
 
 namespace trimlet {
 namespace {
+
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QGroupBox* Frame(QWidget* parent, const char* name, const QString& caption, const QRect& r) {
     auto* frame = new QGroupBox(caption, parent);
@@ -55,21 +62,17 @@ frmHelp::frmHelp(QWidget* parent)
     // three-format sheet, and everything below it moves down by what the frames grew.
     QGroupBox* frButton =
         Frame(this, "frButton", QStringLiteral("ボタン関係"), Twips(120, 120, 4215, 3615));
-    QPushButton* bmp =
-        Copy(frButton, "cmdSave_0", QStringLiteral("BMP"), Twips(120, 240, 615, 375));
-    Label(frButton, "lblBMP",
-          QStringLiteral("選択範囲をBMPファイルで保存。ファイルサイズは大きいが画質は劣化しない。"),
-          Twips(840, 240, 3135, 375));
-    QPushButton* gif =
-        Copy(frButton, "cmdSave_1", QStringLiteral("GIF"), Twips(120, 720, 615, 375));
-    Label(frButton, "lblGIF",
-          QStringLiteral("選択範囲を256色GIFファイルで保存。　色数は少ないがにじまない。"),
-          Twips(840, 720, 3135, 375));
-    QPushButton* jpg =
-        Copy(frButton, "cmdSave_2", QStringLiteral("JPG"), Twips(120, 1200, 615, 375));
-    Label(frButton, "lblJPG",
-          QStringLiteral("選択範囲をJPEGファイルで保存。　　　　ベタ塗りの部分がにじむ。"),
-          Twips(840, 1200, 3135, 375));
+    // The save buttons' rows, from the format table: "cmdSave<index>" and "lbl<caption>".
+    std::array<QPushButton*, kSaveFormats.size()> saves{};
+    for (std::size_t i = 0; i < kSaveFormats.size(); ++i) {
+        const SaveFormat& f = kSaveFormats[i];
+        const QString caption = Utf8(f.caption);
+        saves[i] =
+            Copy(frButton, QStringLiteral("cmdSave%1").arg(i).toLatin1().constData(), caption,
+                 Twips(kHelpSaveButtonLeft, f.helpTop, kHelpSaveButtonWidth, kHelpSaveRowHeight));
+        Label(frButton, ("lbl" + caption).toLatin1().constData(), Utf8(f.helpText),
+              Twips(kHelpSaveTextLeft, f.helpTop, kHelpSaveTextWidth, kHelpSaveRowHeight));
+    }
     QComboBox* cbJpg = MakeQualityBox(frButton);
     cbJpg->setFont(PlainFont());
     cbJpg->setGeometry(Twips(120, 1710, 675, 300));
@@ -86,11 +89,6 @@ frmHelp::frmHelp(QWidget* parent)
         Copy(frButton, "cmdCBChk", QStringLiteral("再読込"), Twips(120, 2640, 1095, 375));
     Label(frButton, "lblCBChk", QStringLiteral("現在クリップボードにある画像を再読み込みする。"),
           Twips(1320, 2640, 2415, 375));
-    QPushButton* png =
-        Copy(frButton, "cmdSave_3", QStringLiteral("PNG"), Twips(120, 3120, 615, 375));
-    Label(frButton, "lblPNG",
-          QStringLiteral("選択範囲をPNGファイルで保存。画質は劣化せず、BMPより小さい。"),
-          Twips(840, 3120, 3135, 375));
 
     // Mouse and keys: an action column and an effect column; Ctrl+C and the four precise
     // edits under the notes, which makes the frame 1320 taller.
@@ -144,11 +142,12 @@ frmHelp::frmHelp(QWidget* parent)
 
     QWidget::setTabOrder(reload, cap);
     QWidget::setTabOrder(cap, cbJpg);
-    QWidget::setTabOrder(cbJpg, jpg);
-    QWidget::setTabOrder(jpg, gif);
-    QWidget::setTabOrder(gif, bmp);
-    QWidget::setTabOrder(bmp, png);
-    QWidget::setTabOrder(png, cmdClose_);
+    QWidget* previous = cbJpg;
+    for (const std::size_t i : SaveTabOrder(true)) {
+        QWidget::setTabOrder(previous, saves[i]);
+        previous = saves[i];
+    }
+    QWidget::setTabOrder(previous, cmdClose_);
     reload->setFocus();
 }
 

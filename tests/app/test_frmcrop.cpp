@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <string>
+#include <vector>
 
 #include "app/frmcrop.h"
 #include "support/fakes.h"
@@ -53,21 +55,29 @@ TEST_F(FrmCropTest, ShowsEveryControlOfTheButtonStripAndTheMenu) {
     start(PatternImage(10, 10));
     struct Button {
         QPushButton* button;
-        const char* text;
+        std::string text;
         QRect geometry;
     };
-    const Button buttons[] = {
-        {Peer(window).cmdSave(0), "BMP", {0, 4, 41, 25}},
-        {Peer(window).cmdSave(1), "GIF", {40, 4, 41, 25}},
-        {Peer(window).cmdSave(2), "JPG", {80, 4, 41, 25}},
+    std::vector<Button> buttons = {
         {Peer(window).cmdCap(), "画面ｷｬﾌﾟﾁｬ", {200, 4, 73, 25}},
         {Peer(window).cmdCBChk(), "再読込", {272, 4, 73, 25}},
-        {Peer(window).cmdSave(3), "PNG", {350, 4, 41, 25}},
     };
+    for (std::size_t i = 0; i < kSaveFormats.size(); ++i) {
+        const SaveFormat& f = kSaveFormats[i];
+        buttons.push_back({Peer(window).cmdSave(static_cast<int>(i)),
+                           std::string(f.caption),
+                           {f.button.left, f.button.top, f.button.width, f.button.height}});
+    }
     for (const auto& b : buttons) {
-        EXPECT_EQ(b.button->text(), QString::fromUtf8(b.text));
+        EXPECT_EQ(b.button->text().toStdString(), b.text);
         EXPECT_EQ(b.button->geometry(), b.geometry) << b.text;
         EXPECT_TRUE(b.button->isVisible()) << b.text;
+        // Inside the strip, and neighbours share at most their one-pixel border.
+        EXPECT_TRUE(window->centralWidget()->rect().contains(b.geometry)) << b.text;
+        for (const auto& other : buttons) {
+            if (other.button == b.button) continue;
+            EXPECT_LE(b.geometry.intersected(other.geometry).width(), 1) << b.text;
+        }
     }
     QComboBox* q = Peer(window).cbJpg();
     EXPECT_EQ(q->currentText(), "60");

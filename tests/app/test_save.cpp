@@ -69,18 +69,19 @@ protected:
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
 };
 
-TEST_F(SaveTest, EachButtonAsksWithItsFilterAndNameAndCancelWritesNothing) {
+TEST_F(SaveTest, EachButtonAsksWithItsFormatsFilterAndNameAndCancelWritesNothing) {
     start(PatternImage(50, 40));
-    const char* filters[] = {"BMPファイル (*.bmp)|*.bmp", "GIFファイル (*.gif)|*.gif",
-                             "JPGファイル (*.jpg)|*.jpg", "PNGファイル (*.png)|*.png"};
-    const char* names[] = {"pic.bmp", "pic.gif", "pic.jpg", "pic.png"};
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < kSaveFormats.size(); ++i) {
         dialog.answers.push_back(std::nullopt);  // cancel
-        QTest::mouseClick(Peer(window).cmdSave(i), Qt::LeftButton);
-        ASSERT_EQ(dialog.calls.size(), static_cast<std::size_t>(i + 1));
-        EXPECT_EQ(dialog.calls.back().filter, QString::fromUtf8(filters[i]));
-        EXPECT_EQ(dialog.calls.back().initialName, QString::fromUtf8(names[i]));
+        QTest::mouseClick(Peer(window).cmdSave(static_cast<int>(i)), Qt::LeftButton);
+        ASSERT_EQ(dialog.calls.size(), i + 1);
+        EXPECT_EQ(dialog.calls.back().filter.toStdString(), kSaveFormats[i].filter);
+        EXPECT_EQ(dialog.calls.back().initialName.toStdString(), kSaveFormats[i].initialName);
     }
+    // No such button: not even the dialog.
+    window->cmdSave_Click(static_cast<int>(kSaveFormats.size()));
+    window->cmdSave_Click(-1);
+    EXPECT_EQ(dialog.calls.size(), kSaveFormats.size());
     EXPECT_TRUE(sound.played.empty());
     EXPECT_TRUE(files().isEmpty());
 }

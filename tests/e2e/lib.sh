@@ -2,7 +2,7 @@
 # The program under test is $1 of the sourcing script.
 
 set -u
-E2E_PIDS=()
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 E2E_TMP=$(mktemp -d "${TRIMLET_TEST_DIR:-/tmp}/e2e.XXXXXX")
 # A runtime folder of this run's own: the single-instance lock of a program left over
 # from another run (or another user of the same display number) cannot stop ours.
@@ -10,8 +10,7 @@ export XDG_RUNTIME_DIR=$E2E_TMP/run
 mkdir -m 0700 -p "$XDG_RUNTIME_DIR"
 
 e2e_cleanup() {
-    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
+    stop_spawned
     rm -rf "$E2E_TMP"
 }
 trap e2e_cleanup EXIT
@@ -101,17 +100,6 @@ expect_shown_quadrants() {
     done
 }
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# Runs a command in the background and remembers it for the cleanup.
-spawn() {
-    "$@" &
-    E2E_PIDS+=($!)
-}
-
 # Puts a picture file on the clipboard; xclip stays in the foreground of its own
 # background job (-quiet: no fork), so the cleanup can end it.
 clipboard_put_png() {
@@ -134,15 +122,9 @@ wait_window() {
     return 1
 }
 
-# Waits up to $3 seconds for window $1's name to equal $2.
-wait_caption() {
-    local id=$1 expected=$2 limit=${3:-10} name=""
-    for _ in $(seq $((limit * 10))); do
-        name=$(xdotool getwindowname "$id" 2>/dev/null)
-        [ "$name" = "$expected" ] && return 0
-        sleep 0.1
-    done
-    fail "caption is '$name', expected '$expected'"
+# The main window's caption (the program runs once per display).
+caption() {
+    xdotool search --onlyvisible --name '^選択' getwindowname %1 2>/dev/null | head -n 1
 }
 
 # The row, in window $1's coordinates, where the picture's top edge lies: the first

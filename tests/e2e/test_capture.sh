@@ -13,7 +13,7 @@ convert -size 40x30 xc:blue "$E2E_TMP/start.png"
 clipboard_put_png "$E2E_TMP/start.png"
 spawn "$APP"
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(40,30) W=40 H=30"
+wait_caption "選択(1,1)-(40,30) W=40 H=30"
 
 eval "$(xdotool getwindowgeometry --shell "$id")"
 app_x=$X app_y=$Y app_w=$WIDTH app_h=$HEIGHT
@@ -23,7 +23,7 @@ known_x=$X known_y=$Y
 # blue XOR 192,255,255).
 top=$(picture_top "$id" "192,255,0") || fail "the picture is not on the screen"
 xdotool mousemove --window "$id" 236 $(( top - 16 )) click 1
-wait_caption "$id" "選択(1,1)-(1280,1024) W=1280 H=1024" 20
+wait_caption "選択(1,1)-(1280,1024) W=1280 H=1024" 20
 
 xclip -selection clipboard -t image/png -o > "$E2E_TMP/capture.png" || fail "no picture on the clipboard"
 [ "$(identify -format '%wx%h' "$E2E_TMP/capture.png")" = "1280x1024" ] || fail "capture is not the whole screen"

@@ -7,7 +7,7 @@ convert -size 640x480 xc:red "$E2E_TMP/pic.png" || fail "no test picture"
 clipboard_put_png "$E2E_TMP/pic.png"
 spawn "$APP"
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(640,480) W=640 H=480"
+wait_caption "選択(1,1)-(640,480) W=640 H=480"
 
 # 再読込 after another picture went onto the clipboard.
 convert -size 300x200 xc:green "$E2E_TMP/small.png"
@@ -16,7 +16,7 @@ clipboard_put_png "$E2E_TMP/small.png"
 # red XOR 192,255,255).
 top=$(picture_top "$id" "63,255,255") || fail "the picture is not on the screen"
 xdotool mousemove --window "$id" 300 $(( top - 16 )) click 1
-wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 kill "${E2E_PIDS[-1]}"
 
 # No picture on the clipboard: the program shows the whole 1280 x 1024 screen.
@@ -26,5 +26,5 @@ E2E_PIDS=()
 printf 'some text' | xclip -selection clipboard -i
 spawn "$APP"
 id=$(wait_window '^選択' 15) || fail "no main window without a clipboard picture"
-wait_caption "$id" "選択(1,1)-(1280,1024) W=1280 H=1024"
+wait_caption "選択(1,1)-(1280,1024) W=1280 H=1024"
 echo "clipboard e2e passed"

@@ -25,7 +25,7 @@ PY
 clipboard_put_png "$E2E_TMP/big.png"
 spawn "$APP"
 id=$(wait_window '^選択' 30) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(8000,8000) W=8000 H=8000" 30
+wait_caption "選択(1,1)-(8000,8000) W=8000 H=8000" 30
 restart
 
 # Bytes that claim to be a PNG and are not: the view stays empty, and the clipboard

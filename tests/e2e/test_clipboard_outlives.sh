@@ -34,10 +34,13 @@ ends_within() {
     return 1
 }
 
+# Whether the program of window $1 shows more than that window (its menu is open).
+menu_open() { [ "$(xdotool search --onlyvisible --pid "$(xdotool getwindowpid "$1")" | wc -l)" -gt 1 ]; }
+
 # Quits through the menu: open "メニュー", Up goes round to the last item "終了".
 quit_by_menu() {
     xdotool mousemove --window "$1" 30 8 click 1
-    sleep 0.5
+    wait_until 5 menu_open "$1" || fail "the menu did not open"
     xdotool key Up Return
 }
 
@@ -57,43 +60,41 @@ make_picture 120x90 100 "$E2E_TMP/three.png"
 spawn "$APP" "$E2E_TMP/one.png"
 first=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 clipboard_is "$E2E_TMP/one.png" || fail "the command-line file is not on the clipboard"
 eval "$(xdotool getwindowgeometry --shell "$id")"
 menu_h=$(( HEIGHT - 330 ))
 [ "$menu_h" -ge 0 ] || menu_h=20
 xdotool mousemove --window "$id" 30 $(( menu_h + 62 ))  # the first event is dropped
-sleep 0.3
 # A click tells where the picture's first pixel lies in the window.
 xdotool mousemove --window "$id" 60 $(( menu_h + 92 )) click 1
-sleep 0.3
-name=$(xdotool getwindowname "$id")
+wait_until 5 caption_matches ' W=1 H=1$'
+name=$(caption)
 [[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)- ]] || fail "a click gave '$name'"
 pic_x=$(( 60 - BASH_REMATCH[1] ))
 pic_y=$(( menu_h + 92 - BASH_REMATCH[2] ))
 left_drag "$id" $(( pic_x + 50 )) $(( pic_y + 40 )) $(( pic_x + 150 )) $(( pic_y + 140 ))
-wait_caption "$id" "選択(50,40)-(150,140) W=101 H=101"
+wait_caption "選択(50,40)-(150,140) W=101 H=101"
 xdotool windowfocus --sync "$id" 2>/dev/null || true
 xdotool key ctrl+c
 # The block whose top-left pixel is column 49, row 39 (counted from 0).
 convert "$E2E_TMP/one.png" -crop 101x101+49+39 +repage "$E2E_TMP/block.png"
 clipboard_is "$E2E_TMP/block.png" || fail "Ctrl+C did not put the selected block on the clipboard"
 xclip -selection clipboard -o -t TARGETS | grep -qx image/bmp || fail "no image/bmp target"
-wait_caption "$id" "選択(50,40)-(150,140) W=101 H=101"  # the selection stays
+wait_caption "選択(50,40)-(150,140) W=101 H=101"  # the selection stays
 
 # --- Quit: the window goes, the cut-out stays on the clipboard.
 quit_by_menu "$id"
 no_window || fail "the window did not close"
-sleep 0.5
-kill -0 "$first" 2>/dev/null || fail "the process ended and took the clipboard with it"
 clipboard_is "$E2E_TMP/block.png" || fail "after quitting the clipboard lost the cut-out"
+kill -0 "$first" 2>/dev/null || fail "the process ended and took the clipboard with it"
 
 # --- A new start right away works (the lock is free) and its command-line file takes
 # the clipboard, which ends the first process.
 spawn "$APP" "$E2E_TMP/two.png"
 second=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "a start right after quitting showed no window"
-wait_caption "$id" "選択(1,1)-(200,150) W=200 H=150"
+wait_caption "選択(1,1)-(200,150) W=200 H=150"
 ends_within "$first" 5 || fail "the first process still runs after the clipboard was taken"
 quit_by_menu "$id"
 no_window || fail "the second window did not close"
@@ -106,14 +107,13 @@ ends_within "$second" 5 || fail "xclip -i did not end the background process"
 # --- The same with a clipboard tool running.
 command -v parcellite >/dev/null || fail "parcellite is missing (make deps installs it)"
 spawn parcellite -n
-sleep 1
+wait_until 10 sh -c 'xlsclients | grep -q parcellite' || fail "parcellite did not connect"
 spawn "$APP" "$E2E_TMP/three.png"
 third=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no window with parcellite running"
-wait_caption "$id" "選択(1,1)-(120,90) W=120 H=90"
+wait_caption "選択(1,1)-(120,90) W=120 H=90"
 quit_by_menu "$id"
 no_window || fail "the third window did not close"
-sleep 1
 clipboard_is "$E2E_TMP/three.png" || fail "with parcellite the clipboard lost the picture"
 printf 'text' | xclip -selection clipboard -i
 ends_within "$third" 5 || fail "with parcellite, taking the clipboard did not end the process"
@@ -128,7 +128,7 @@ grep -q ready "$E2E_TMP/manager.log" || fail "the test clipboard manager did not
 spawn "$APP" "$E2E_TMP/one.png"
 fourth=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no window with a clipboard manager running"
-wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 quit_by_menu "$id"
 ends_within "$fourth" 5 || fail "with a clipboard manager the program did not end after quitting"
 grep -q '^saved ' "$E2E_TMP/manager.log" || fail "the clipboard manager was not handed the picture"

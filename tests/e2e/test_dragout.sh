@@ -4,7 +4,7 @@
 # is gone once the program has ended.
 source "$(dirname "$0")/lib.sh"
 APP=$1
-[ -x "${DROP_TARGET:-}" ] || { echo "SKIP: the drop target program is not built"; exit 77; }
+[ -x "${DROP_TARGET:-}" ] || skip "the drop target program is not built"
 
 convert -size 300x200 -seed 7 plasma:fractal -depth 8 -type TrueColor "$E2E_TMP/pic.png" ||
     fail "no test picture"
@@ -14,7 +14,7 @@ mkdir -p "$TMPDIR" "$E2E_TMP/got"
 spawn "$APP"
 pid=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 spawn "$DROP_TARGET" "$E2E_TMP/got" 700 300 300 300
 target=$(wait_window '^drop-target$' 10) || fail "no drop target window"
 
@@ -27,7 +27,7 @@ name=$(xdotool getwindowname "$id")
 [[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)- ]] || fail "a click gave '$name'"
 pic_x=$(( 60 - BASH_REMATCH[1] )) pic_y=$(( 100 - BASH_REMATCH[2] ))
 left_drag "$id" $(( pic_x + 51 )) $(( pic_y + 41 )) $(( pic_x + 150 )) $(( pic_y + 100 ))
-wait_caption "$id" "選択(51,41)-(150,100) W=100 H=60"
+wait_caption "選択(51,41)-(150,100) W=100 H=60"
 
 # A middle click without a drag does nothing; then a middle drag from inside the
 # selection onto the target, in steps, as a hand would.
@@ -54,7 +54,7 @@ for got in data.png file.png; do
     [ "$diff" = 0 ] || fail "$got differs from the selected block in $diff pixels"
 done
 # Neither click nor drag changed the selection.
-wait_caption "$id" "選択(51,41)-(150,100) W=100 H=60"
+wait_caption "選択(51,41)-(150,100) W=100 H=60"
 
 # Dragged onto the program's own view, the cut-out is not taken: were the file loaded, the
 # view would show the 100 x 60 block, all of it selected.
@@ -65,9 +65,9 @@ for step in 5 15 30 60 120; do
 done
 xdotool mouseup 2
 sleep 0.5
-wait_caption "$id" "選択(51,41)-(150,100) W=100 H=60"
+wait_caption "選択(51,41)-(150,100) W=100 H=60"
 xdotool mousemove --window "$id" $(( pic_x + 10 )) $(( pic_y + 10 )) click --repeat 2 --delay 80 1
-wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 
 quit_by_menu "$id" "$pid"
 [ -z "$(find "$TMPDIR" -name pic.png)" ] || fail "the dragged file outlived the program"

@@ -39,7 +39,7 @@ clipboard_put_png "$E2E_TMP/pic.png"
 spawn /usr/bin/trimlet
 pid=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "the installed program shows no window"
-wait_caption "$id" "選択(1,1)-(200,100) W=200 H=100"
+wait_caption "選択(1,1)-(200,100) W=200 H=100"
 kill -TERM "$pid"
 for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the installed program did not end"

@@ -14,7 +14,7 @@ clipboard_put_png "$E2E_TMP/pic.png"
 spawn "$APP"
 pid=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(600,400) W=600 H=400"
+wait_caption "選択(1,1)-(600,400) W=600 H=400"
 eval "$(xdotool getwindowgeometry --shell "$id")"
 win_x=$X win_y=$Y
 
@@ -52,7 +52,7 @@ shown() {
 xdotool mousemove --window "$id" $(( pic_x + 300 )) $(( pic_y + 200 )) mousedown 1
 sleep 0.2
 xdotool mousemove --window "$id" $(( pic_x + 320 )) $(( pic_y + 220 ))
-wait_caption "$id" "選択(300,200)-(320,220) W=21 H=21"
+wait_caption "選択(300,200)-(320,220) W=21 H=21"
 expect_loupe 320 220 "during the drag"
 xdotool mouseup 1
 # Released: the picture shows again where the loupe was (picture pixel 67,67).
@@ -62,19 +62,19 @@ for _ in $(seq 50); do [ "$(shown 67 67)" = "67,67,100" ] && break; sleep 0.1; d
 # Right: the whole selection moves, the loupe centres on its top-left pixel 300,199
 # (caption column 301) and goes again after a moment.
 xdotool key Right
-wait_caption "$id" "選択(301,200)-(321,220) W=21 H=21"
+wait_caption "選択(301,200)-(321,220) W=21 H=21"
 expect_loupe 300 199 "after Right"
 for _ in $(seq 50); do [ "$(shown 67 67)" = "67,67,100" ] && break; sleep 0.1; done
 [ "$(shown 67 67)" = "67,67,100" ] || fail "the loupe stayed after the key's moment"
 
 # Trim: the whole picture loses its white margin; a second trim changes nothing.
 xdotool mousemove --window "$id" $(( pic_x + 100 )) $(( pic_y + 100 )) click --repeat 2 --delay 80 1
-wait_caption "$id" "選択(1,1)-(600,400) W=600 H=400"
+wait_caption "選択(1,1)-(600,400) W=600 H=400"
 xdotool key ctrl+t
-wait_caption "$id" "選択(41,41)-(560,360) W=520 H=320"
+wait_caption "選択(41,41)-(560,360) W=520 H=320"
 xdotool key ctrl+t
 sleep 0.3
-wait_caption "$id" "選択(41,41)-(560,360) W=520 H=320"
+wait_caption "選択(41,41)-(560,360) W=520 H=320"
 
 # The rectangle typed into its window, Enter for OK.
 xdotool key ctrl+r
@@ -87,7 +87,7 @@ xdotool type --delay 50 100
 xdotool key Tab
 xdotool type --delay 50 50
 xdotool key Return
-wait_caption "$id" "選択(20,30)-(119,79) W=100 H=50"
+wait_caption "選択(20,30)-(119,79) W=100 H=50"
 [ -z "$(xdotool search --onlyvisible --name '^範囲の指定$' 2>/dev/null)" ] || fail "the window stayed"
 
 # Copied, then the whole picture selected, the loupe switched off, and the program closed:
@@ -103,7 +103,7 @@ for _ in $(seq 50); do
 done
 [ "$copied" = 100x50 ] || fail "Ctrl+C did not copy the 100 x 50 block: '$copied'"
 xdotool mousemove --window "$id" $(( pic_x + 100 )) $(( pic_y + 100 )) click --repeat 2 --delay 80 1
-wait_caption "$id" "選択(1,1)-(600,400) W=600 H=400"
+wait_caption "選択(1,1)-(600,400) W=600 H=400"
 xdotool key ctrl+m
 quit_by_menu "$id" "$pid"
 grep -q '^Loupe=0$' "$INI" || fail "the loupe switch was not kept: $(cat "$INI")"
@@ -115,15 +115,15 @@ clipboard_put_png "$E2E_TMP/pic.png"
 spawn "$APP"
 pid=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no main window at the second start"
-wait_caption "$id" "選択(1,1)-(600,400) W=600 H=400"
+wait_caption "選択(1,1)-(600,400) W=600 H=400"
 xdotool mousemove --window "$id" $(( pic_x + 50 )) $(( pic_y + 50 )) click 1
 sleep 0.3
 xdotool key ctrl+l
-wait_caption "$id" "選択(20,30)-(119,79) W=100 H=50"
+wait_caption "選択(20,30)-(119,79) W=100 H=50"
 xdotool mousemove --window "$id" $(( pic_x + 300 )) $(( pic_y + 200 )) mousedown 1
 sleep 0.2
 xdotool mousemove --window "$id" $(( pic_x + 320 )) $(( pic_y + 220 ))
-wait_caption "$id" "選択(300,200)-(320,220) W=21 H=21"
+wait_caption "選択(300,200)-(320,220) W=21 H=21"
 [ "$(shown 67 67)" = "67,67,100" ] || fail "the loupe shows although it was switched off"
 xdotool mouseup 1
 echo "precision e2e passed"

@@ -11,7 +11,7 @@ clipboard_put_png "$E2E_TMP/first.png"
 spawn "$APP"
 first=${E2E_PIDS[-1]}
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(120,80) W=120 H=80"
+wait_caption "選択(1,1)-(120,80) W=120 H=80"
 
 # The clipboard now holds a text the second copy must leave alone.
 printf 'left alone' | xclip -selection clipboard -i
@@ -25,7 +25,7 @@ echo "second copy ended after ${elapsed_ms} ms"
 [ "$(xdotool search --name '^選択|^トリムレット' | wc -l)" -eq 1 ] || fail "a second window appeared"
 [ -e "$INI" ] && fail "the second copy wrote settings"
 kill -0 "$first" 2>/dev/null || fail "the first copy ended"
-wait_caption "$id" "選択(1,1)-(120,80) W=120 H=80"
+wait_caption "選択(1,1)-(120,80) W=120 H=80"
 
 # Other spellings of the same display are the same desktop.
 for spelling in "$DISPLAY.0" "unix$DISPLAY" "unix$DISPLAY.0"; do
@@ -40,5 +40,5 @@ wait "$first" 2>/dev/null
 clipboard_put_png "$E2E_TMP/second.png"
 spawn "$APP"
 id=$(wait_window '^選択' 15) || fail "a killed copy blocks the next start"
-wait_caption "$id" "選択(1,1)-(90,60) W=90 H=60"
+wait_caption "選択(1,1)-(90,60) W=90 H=60"
 echo "single instance e2e passed"

@@ -27,7 +27,7 @@ own_copy "$APP_BUILT"
 clipboard_put_png "$E2E_TMP/known.png"
 spawn "$APP"
 id=$(wait_window '^選択' 15) || fail "no main window"
-wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 
 # Moves the window to $1,$2 (device pixels) and checks the view there; prints the
 # picture's top row in the window (the height of the menu and the button strip).
@@ -54,7 +54,7 @@ top_right=$(view_at 1380 100 1280 right) || exit 1
 # highlight covers exactly the selected block (inside the red quadrant) and nothing else.
 eval "$(xdotool getwindowgeometry --shell "$id")"
 left_drag "$id" 21 $((top_right + 31)) 119 $((top_right + 79))
-wait_caption "$id" "選択(21,31)-(119,79) W=99 H=49"
+wait_caption "選択(21,31)-(119,79) W=99 H=49"
 sleep 0.3
 convert "$E2E_TMP/known.png" -fill 'rgb(63,255,255)' -draw 'rectangle 20,30 118,78' \
     -depth 8 -type TrueColor "$E2E_TMP/block.png"
@@ -65,7 +65,7 @@ diff=$(compare -metric AE "$E2E_TMP/block.png" "$E2E_TMP/part.png" null: 2>&1)
 [ "$diff" = "0" ] || fail "right: the selected block is shown wrong in $diff pixels"
 # And back (the whole picture selected again by a double click).
 xdotool mousemove --window "$id" 50 $((top_right + 50)) click --repeat 2 --delay 80 1
-wait_caption "$id" "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 top_back=$(view_at 100 100 0 left-again) || exit 1
 [ "$top_back" = "$top_left" ] || fail "back at 100 % the picture starts $top_back rows down, not $top_left"
 echo "two-screen e2e passed"

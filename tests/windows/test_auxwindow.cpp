@@ -53,8 +53,10 @@ TEST(AuxWindow, AMaximiseIsUndone) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     for (const Qt::WindowState state : {Qt::WindowMaximized, Qt::WindowFullScreen}) {
         w.setWindowState(state);
-        QTest::qWait(50);
-        EXPECT_FALSE(w.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) << state;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return !(w.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)); },
+            2000))
+            << state;
         EXPECT_EQ(w.size(), QSize(300, 200)) << state;
     }
 }

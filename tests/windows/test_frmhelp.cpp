@@ -7,8 +7,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <string>
+#include <vector>
 
 #include "app/frmcrop.h"
+#include "export/saveformats.h"
 #include "support/fakes.h"
 #include "support/frmcroppeer.h"
 #include "windows/frmhelp.h"
@@ -52,12 +55,8 @@ TEST(FrmHelp, FramesAndButtonsSitWhereDesigned) {
         {"frOperation", "frmHelp", "操作関係", {8, 256, 281, 273}},
         {"frDragDrop", "frmHelp", "ドラッグ＆ドロップ関係", {8, 536, 281, 73}},
         {"cmdClose", "frmHelp", "とじる", {96, 616, 105, 25}},
-        {"cmdSave_0", "frButton", "BMP", {8, 16, 41, 25}},
-        {"cmdSave_1", "frButton", "GIF", {8, 48, 41, 25}},
-        {"cmdSave_2", "frButton", "JPG", {8, 80, 41, 25}},
         {"cmdCap", "frButton", "画面ｷｬﾌﾟﾁｬ", {8, 144, 73, 25}},
         {"cmdCBChk", "frButton", "再読込", {8, 176, 73, 25}},
-        {"cmdSave_3", "frButton", "PNG", {8, 208, 41, 25}},
     };
     for (const Row& r : rows) {
         QWidget* w = Child<QWidget>(&help, r.name);
@@ -68,6 +67,27 @@ TEST(FrmHelp, FramesAndButtonsSitWhereDesigned) {
         if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
         if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
         EXPECT_EQ(text, QString::fromUtf8(r.text)) << r.name;
+    }
+    // The save rows, from the format table: 15 twips to the pixel, each row inside the
+    // frame and clear of the others.
+    const QWidget* frame = Child<QWidget>(&help, "frButton");
+    ASSERT_NE(frame, nullptr);
+    std::vector<QRect> rowRects;
+    for (std::size_t i = 0; i < kSaveFormats.size(); ++i) {
+        const SaveFormat& f = kSaveFormats[i];
+        auto* b = Child<QPushButton>(&help, ("cmdSave" + std::to_string(i)).c_str());
+        auto* l = Child<QLabel>(&help, ("lbl" + std::string(f.caption)).c_str());
+        ASSERT_TRUE(b && l);
+        EXPECT_EQ(b->parentWidget(), frame);
+        EXPECT_EQ(b->text().toStdString(), f.caption);
+        EXPECT_EQ(b->geometry(), QRect(8, f.helpTop / 15, 41, 25)) << f.caption;
+        EXPECT_EQ(l->text().toStdString(), f.helpText);
+        EXPECT_EQ(l->geometry(), QRect(56, f.helpTop / 15, 209, 25)) << f.caption;
+        EXPECT_LE(l->heightForWidth(l->width()), l->height() + 1) << f.caption;
+        const QRect row = b->geometry().united(l->geometry());
+        EXPECT_TRUE(frame->rect().contains(row)) << f.caption;
+        for (const QRect& other : rowRects) EXPECT_FALSE(row.intersects(other)) << f.caption;
+        rowRects.push_back(row);
     }
     auto* cb = Child<QComboBox>(&help, "cbJpg");
     ASSERT_NE(cb, nullptr);
@@ -85,15 +105,6 @@ TEST(FrmHelp, LabelsCarryTheirTextsInTheirBoxes) {
         const char* text;
         QRect pixels;
     } rows[] = {
-        {"lblBMP",
-         "選択範囲をBMPファイルで保存。ファイルサイズは大きいが画質は劣化しない。",
-         {56, 16, 209, 25}},
-        {"lblGIF",
-         "選択範囲を256色GIFファイルで保存。　色数は少ないがにじまない。",
-         {56, 48, 209, 25}},
-        {"lblJPG",
-         "選択範囲をJPEGファイルで保存。　　　　ベタ塗りの部分がにじむ。",
-         {56, 80, 209, 25}},
         {"lblPercent", "%", {56, 120, 12, 17}},
         {"lblJPG2",
          "上のJPEGファイルの画質を指定。100に近いほど高画質でファイルサイズ大。",
@@ -102,9 +113,6 @@ TEST(FrmHelp, LabelsCarryTheirTextsInTheirBoxes) {
          "このソフトのウィンドウを隠して、画面をキャプチャする。",
          {88, 144, 161, 25}},
         {"lblCBChk", "現在クリップボードにある画像を再読み込みする。", {88, 176, 161, 25}},
-        {"lblPNG",
-         "選択範囲をPNGファイルで保存。画質は劣化せず、BMPより小さい。",
-         {56, 208, 209, 25}},
         {"Label2", "左クリック", {16, 24, 129, 17}},
         {"Label1", "選択解除", {152, 24, 121, 17}},
         {"Label4", "左ドラッグ", {16, 40, 129, 17}},
@@ -175,8 +183,8 @@ TEST(FrmHelp, TabOrderStartsAtTheReloadCopy) {
         } while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(&help) ||
                  qobject_cast<QComboBox*>(w->parentWidget()));  // the box's own editor
     }
-    EXPECT_EQ(order, (QStringList{"cmdCBChk", "cmdCap", "cbJpg", "cmdSave_2", "cmdSave_1",
-                                  "cmdSave_0", "cmdSave_3", "cmdClose"}));
+    EXPECT_EQ(order, (QStringList{"cmdCBChk", "cmdCap", "cbJpg", "cmdSave2", "cmdSave1", "cmdSave0",
+                                  "cmdSave3", "cmdClose"}));
     EXPECT_EQ(w, first);  // and round again
 }
 
@@ -212,7 +220,7 @@ TEST_F(HelpFromMainWindow, OpensModallyOverTheMainWindowAndTheCopiesDoNothing) {
             const QPoint offset = d->frameGeometry().center() - window->frameGeometry().center();
             EXPECT_LE(offset.manhattanLength(), 4) << "not centred over the main window";
             for (const char* name :
-                 {"cmdSave_0", "cmdSave_1", "cmdSave_2", "cmdSave_3", "cmdCap", "cmdCBChk"}) {
+                 {"cmdSave0", "cmdSave1", "cmdSave2", "cmdSave3", "cmdCap", "cmdCBChk"}) {
                 auto* b = Child<QPushButton>(d, name);
                 ASSERT_NE(b, nullptr);
                 QTest::mouseClick(b, Qt::LeftButton);

@@ -9,7 +9,7 @@ touch "$TOP/before-capture"
 
 press_capture
 start=$(date +%s.%N)
-wait_title "選択(1,1)-(1024,768) W=1024 H=768" 20
+wait_caption "選択(1,1)-(1024,768) W=1024 H=768" 20
 end=$(date +%s.%N)
 portal_running || fail "the portal was not started for the capture"
 printf 'capture at the 0.5 s wait, key press to picture: %.2f s (first capture, portal started on demand)\n' \
@@ -25,10 +25,10 @@ diff=$(compare -metric AE "$TOP/got.png" "$TOP/known.png" null: 2>&1)
 solid second.png 50 50 blue
 clipboard_put_png second.png
 press_reload
-wait_title "選択(1,1)-(50,50) W=50 H=50"
+wait_caption "選択(1,1)-(50,50) W=50 H=50"
 press_capture
 start=$(date +%s.%N)
-wait_title "選択(1,1)-(1024,768) W=1024 H=768" 20
+wait_caption "選択(1,1)-(1024,768) W=1024 H=768" 20
 end=$(date +%s.%N)
 printf 'capture at the 0.5 s wait, key press to picture: %.2f s (portal already running)\n' \
     "$(awk "BEGIN { print $end - $start }")"

@@ -4,7 +4,7 @@ solid before.png 40 30 blue
 convert -size 321x123 -seed 3 plasma:fractal -depth 8 "PNG24:$TOP/given file.png"
 clipboard_put_png before.png
 QT_QPA_PLATFORM=wayland spawn "$PROGRAM" "$TOP/given file.png"
-wait_title "選択(1,1)-(321,123) W=321 H=123"
+wait_caption "選択(1,1)-(321,123) W=321 H=123"
 shot cmdline.png
 # The clipboard now belongs to the program (wl-copy has been told to stop serving).
 for _ in $(seq 30); do

@@ -3,7 +3,7 @@
 # is before the window is first shown on X11.
 start=$(date +%s.%N)
 QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
-wait_title "選択(1,1)-(1024,768) W=1024 H=768" 20
+wait_caption "選択(1,1)-(1024,768) W=1024 H=768" 20
 end=$(date +%s.%N)
 printf 'start-up to the screen picture: %.2f s\n' "$(awk "BEGIN { print $end - $start }")"
 shot emptystart.png

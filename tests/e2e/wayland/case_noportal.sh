@@ -4,7 +4,7 @@
 # grab (grim on this wlroots compositor) and still gives the screen without the window.
 start_for_capture
 press_capture
-wait_title "選択(1,1)-(1024,768) W=1024 H=768" 20
+wait_caption "選択(1,1)-(1024,768) W=1024 H=768" 20
 portal_running && fail "a portal answered on a bus that has none"
 wl-paste -t image/png >"$TOP/got.png" || fail "nothing on the clipboard after the capture"
 diff=$(compare -metric AE "$TOP/got.png" "$TOP/known.png" null: 2>&1)

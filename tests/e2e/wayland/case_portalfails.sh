@@ -4,7 +4,7 @@
 # xdg-desktop-portal-wlr writes every screenshot to /tmp/out.png: a folder there makes
 # the write fail.
 mkdir /tmp/out.png || skip "cannot block /tmp/out.png"
-trap 'rmdir /tmp/out.png 2>/dev/null; cleanup' EXIT
+trap 'rmdir /tmp/out.png 2>/dev/null; stop_spawned' EXIT
 start_for_capture
 solid second.png 64 64 blue
 clipboard_put_png second.png  # a failed capture must not show this either
@@ -15,7 +15,7 @@ for _ in $(seq 150); do
 done
 portal_running || fail "the capture did not ask the portal"
 sleep 2
-[ "$(title)" = "選択(1,1)-(300,200) W=300 H=200" ] || fail "the view changed: $(title)"
+[ "$(caption)" = "選択(1,1)-(300,200) W=300 H=200" ] || fail "the view changed: $(caption)"
 find_picture "63,255,255"
 shot kept.png
 echo "PASS: a failing portal keeps the view"

@@ -16,10 +16,10 @@ dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/D
     org.freedesktop.DBus.StartServiceByName string:org.freedesktop.portal.Desktop uint32:0 \
     >/dev/null || fail "the portal cannot be started"
 QT_QPA_PLATFORM=xcb spawn "$PROGRAM"
-wait_title "選択(1,1)-(300,200) W=300 H=200"
+wait_caption "選択(1,1)-(300,200) W=300 H=200"
 find_picture "63,255,255"
 press_capture
-wait_title "選択(1,1)-(1024,768) W=1024 H=768" 20
+wait_caption "選択(1,1)-(1024,768) W=1024 H=768" 20
 shot captured.png
 xclip -selection clipboard -t image/png -o >"$TOP/got.png" 2>/dev/null ||
     fail "nothing on the X clipboard after the capture"

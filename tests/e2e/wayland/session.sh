@@ -9,11 +9,12 @@
 # A case with the line "# needs: xwayland" gets Xwayland (and DISPLAY) as well.
 # Exit 77 (a skip) with a message wherever the machine cannot run the session.
 set -u
-SKIP=77
-skip() {
-    echo "SKIP: $*"
-    exit $SKIP
-}
+# Beside this script once copied for the session's user, one folder up in the source tree.
+if [ -f "$(dirname "$0")/common.sh" ]; then
+    source "$(dirname "$0")/common.sh"
+else
+    source "$(dirname "$0")/../common.sh"
+fi
 
 if [ -z "${WL_INNER:-}" ]; then
     for tool in sway swaybg grim wl-copy wl-paste wtype dbus-run-session pipewire convert compare; do
@@ -22,7 +23,8 @@ if [ -z "${WL_INNER:-}" ]; then
     [ -x /usr/libexec/xdg-desktop-portal ] && [ -x /usr/libexec/xdg-desktop-portal-wlr ] ||
         skip "xdg-desktop-portal or its wlr backend is not installed"
     top=$(mktemp -d "${TMPDIR:-/tmp}/trimlet-wl.XXXXXX") || skip "no temporary folder"
-    cp "$1" "$top/trimlet" && cp "$(dirname "$0")"/*.sh "$top/" || skip "cannot copy the program"
+    cp "$1" "$top/trimlet" && cp "$(dirname "$0")"/*.sh "$(dirname "$0")"/../common.sh "$top/" ||
+        skip "cannot copy the program"
     chmod 755 "$top"
     # "# needs: no-portal": a session bus that can start nothing, as on a desktop without
     # any portal installed.
@@ -63,29 +65,14 @@ fi
 # --- inside: the unprivileged user on a private session bus ------------------------------
 PROGRAM=$1
 TOP=$WL_TOP
-PIDS=()
 mkdir -p "$HOME" "$TOP/run" && chmod 700 "$TOP/run"
 export XDG_RUNTIME_DIR=$TOP/run
 export WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman
 export XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
 unset DISPLAY
 
-cleanup() {
-    local i
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null; done
-    wait 2>/dev/null
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    shot "$TOP/failure.png"
-    exit 1
-}
-spawn() {
-    "$@" &
-    PIDS+=($!)
-}
+trap stop_spawned EXIT
+on_failure() { shot "$TOP/failure.png"; }
 
 # The known picture the screen shows: no two neighbouring pixels alike.
 convert -size 1024x768 -seed 7 plasma:fractal -depth 8 "$TOP/known.png" || skip "convert failed"
@@ -158,20 +145,9 @@ shot() {
 }
 
 # The program's window title as sway reports it (empty when there is no such window).
-title() {
+caption() {
     swaymsg -t get_tree -r 2>/dev/null | grep -o '"name": "選択[^"]*"' | head -n 1 |
         sed 's/^"name": "//; s/"$//'
-}
-
-# Waits up to $2 seconds (default 10) for the title to equal $1.
-wait_title() {
-    local expected=$1 limit=${2:-10} got=""
-    for _ in $(seq $((limit * 10))); do
-        got=$(title)
-        [ "$got" = "$expected" ] && return 0
-        sleep 0.1
-    done
-    fail "title is '$got', expected '$expected'"
 }
 
 # Whether the desktop portal runs on the session bus.
@@ -240,7 +216,7 @@ start_for_capture() {
     solid first.png 300 200 red
     clipboard_put_png first.png
     QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
-    wait_title "選択(1,1)-(300,200) W=300 H=200"
+    wait_caption "選択(1,1)-(300,200) W=300 H=200"
     find_picture "63,255,255"
 }
 press_reload() { press_button $((PIC_X + 344)); }
