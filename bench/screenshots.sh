@@ -89,6 +89,7 @@ place() {
 }
 have() { command -v "$1" >/dev/null 2>&1; }
 export GDK_SCALE="$scale" QT_SCALE_FACTOR="$scale" NO_AT_BRIDGE=1
+unset QT_QPA_PLATFORM  # the benchmark's own offscreen setting is not for these
 /usr/bin/display -window root "$out/root.png" || true
 
 if have gtk3-widget-factory; then

@@ -462,6 +462,8 @@ struct Handoff {
 
 using CompressorPtr = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
 
+constexpr qint64 kSecondThreadFromPixels = qint64{1} << 22;
+
 // The file through libdeflate, a chunk at a time; compressor is the calling thread's.
 ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int level,
                             unsigned filters, const PngOptions& options, CompressorPtr compressor,
@@ -469,13 +471,14 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
     const RowPacker packer(block, layout);
     const std::size_t filteredRow = packer.rowBytes() + 1;
     const std::size_t total = filteredRow * static_cast<std::size_t>(block.height());
-    // Chunks of a twelfth of the filtered picture within 256 KiB .. 2 MiB: two of them
-    // in flight with their streams stay well within a third of the picture's memory,
-    // and each costs the compressor only its first 32 KiB of history.
+    // Chunks of a 24th of the filtered picture within 128 KiB .. 1 MiB: with their
+    // streams and libdeflate's tables (about a megabyte a thread at the lazy levels) they
+    // stay within a third of the picture's memory, and each costs the compressor only its
+    // first 32 KiB of history (0.1-0.5 % of the file).
     const std::size_t target =
         options.chunkBytes
             ? options.chunkBytes
-            : std::clamp<std::size_t>(total / 12, std::size_t{256} << 10, std::size_t{2} << 20);
+            : std::clamp<std::size_t>(total / 24, std::size_t{128} << 10, std::size_t{1} << 20);
     const int chunkRows =
         static_cast<int>(std::clamp<std::size_t>(target / filteredRow, 1, block.height()));
     const int chunks = (block.height() + chunkRows - 1) / chunkRows;
@@ -501,8 +504,13 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
     std::unique_ptr<ChunkCoder> theirs;
     Handoff handoff;
     std::thread second;
-    CompressorPtr secondCompressor(
-        options.secondThread && chunks >= 2 ? libdeflate_alloc_compressor(level) : nullptr);
+    // A second thread pays from about four million pixels; below, its tables would cost
+    // more than a third of the picture's memory.
+    const bool large = qint64{block.width()} * block.height() >= kSecondThreadFromPixels ||
+                       options.chunkBytes != 0;
+    CompressorPtr secondCompressor(options.secondThread && chunks >= 2 && large
+                                       ? libdeflate_alloc_compressor(level)
+                                       : nullptr);
     if (secondCompressor) {
         theirs = std::make_unique<ChunkCoder>(packer, filters, level,
                                               static_cast<std::size_t>(chunkRows),

@@ -42,12 +42,13 @@ struct PngOptions {
     int level = 0;               // libdeflate's level, 1..12
     unsigned filters = 0;        // a set of the filter bits above
     std::size_t chunkBytes = 0;  // filtered bytes compressed at a time (rounded to rows)
-    bool secondThread = true;    // two chunks at once when there are several
+    bool secondThread = true;    // two chunks at once from four million pixels (or
+                                 // with chunkBytes given) when there are several
 };
 
 // Lossless, not interlaced, 96 dots per inch, in the layout ChoosePngLayout gives.
 // The filtered rows are compressed by libdeflate a chunk at a time, two chunks at once
-// on two threads for larger pictures, and the chunks' streams joined into the one zlib
+// on two threads from four million pixels, and the chunks' streams joined into the one zlib
 // stream of the file. Should a join ever fail, EncodePngWithLibpng writes the file.
 ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& options = {});
 
