@@ -462,9 +462,10 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
         }
         if (optipng) {
             const QString m = f("optipng.png");
-            g.jobs.push_back({"optipng -o2", m,
-                              tool("optipng -quiet -o2 -clobber -out " + Quote(m) + " " + Quote(ppm)),
-                              lossless});
+            g.jobs.push_back(
+                {"optipng -o2", m,
+                 tool("optipng -quiet -o2 -clobber -out " + Quote(m) + " " + Quote(ppm)),
+                 lossless});
         }
         groups.push_back(std::move(g));
     }

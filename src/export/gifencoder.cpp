@@ -170,12 +170,13 @@ ExportResult ChoosePalette(const QImage& block, const GifOptions& options,
 // picture is large enough to repay it (the coder then runs beside the dithering);
 // false when a row could not be written.
 bool DitherAndCode(const QImage& block, std::span<const PaletteColor> colours, Dithering dithering,
-                   const std::function<bool(const std::uint8_t* row)>& putLine) {
+                   bool secondThread, const std::function<bool(const std::uint8_t* row)>& putLine) {
     const auto inline_ = [&] {
         return DitherToPalette(block, colours, dithering,
                                [&](int, const std::uint8_t* row) { return putLine(row); });
     };
-    if (qint64{block.width()} * block.height() < kSecondThreadFromPixels) return inline_();
+    if (!secondThread || qint64{block.width()} * block.height() < kSecondThreadFromPixels)
+        return inline_();
     RowRing ring(block.width(), 32);
     bool coded = true;
     std::thread coder;
@@ -249,7 +250,8 @@ ExportResult EncodeGif(const QImage& block, QIODevice& out, const GifOptions& op
     // nearest-colour search that is several times faster on large pictures. Each row
     // goes to the LZW coder as soon as it is mapped, so no picture of indices is held.
     const bool allRows = DitherAndCode(
-        block, colours, {options.dithering, options.runSlack}, [&](const std::uint8_t* row) {
+        block, colours, {options.dithering, options.runSlack}, options.secondThread,
+        [&](const std::uint8_t* row) {
             return EGifPutLine(gif.get(), const_cast<GifPixelType*>(row), width) == GIF_OK;
         });
     if (!allRows) return ExportResult::Failure(GifErrorText(gif->Error));

@@ -20,11 +20,14 @@ struct GifOptions {
     int refineRounds = 3;
     float dithering = 0.5f;
     int runSlack = 2;
+    // From a million pixels the LZW coder runs on a second thread beside the dithering;
+    // false keeps everything on the calling thread (the plain path, and the fast path's
+    // oracle: both write the same bytes).
+    bool secondThread = true;
 };
 
 // One frame, at most 256 colours, dithered. block in 32-bit pixels (alpha ignored).
-// From a million pixels on, the LZW coder runs on a second thread beside the dithering
-// (when no thread can be had, one after the other, as for smaller pictures).
+// When no second thread can be had, the coder runs after each row on this one.
 ExportResult EncodeGif(const QImage& block, QIODevice& out, const GifOptions& options = {});
 
 }  // namespace trimlet

@@ -177,19 +177,21 @@ std::uint64_t SignedSum(const std::uint8_t* p, std::size_t n) {
 
 // --- Settings -------------------------------------------------------------------------
 
-// The level and filters per colour type, measured with bench_png's sweep on its photo-
+// The levels and filters per colour type, measured with bench_png's sweep on its photo-
 // and screenshot-like pictures and eight screenshots of Debian programs, and checked by
 // bench_encoders against ImageMagick and optipng -o2. Screenshots compress best
 // unfiltered (0.80-0.95 of ImageMagick's file at level 7, where the usual per-row
-// choice gives 0.95-1.0 at twice the time), photographs with the per-row choice; palette
-// pictures unfiltered.
+// choice gives 0.95-1.0 at twice the time); photographs want the per-row choice, and
+// level 9 there makes them 3 % smaller than 7. Palette pictures are small and very
+// compressible: the slowest level.
 struct PngSetting {
-    int level;
+    int level;          // for unfiltered chunks
+    int filteredLevel;  // for chunks filtered row by row
     unsigned filters;
 };
-constexpr PngSetting kPaletteSetting{9, kPngFilterNone};
-constexpr PngSetting kGreySetting{7, kPngFilterAll};
-constexpr PngSetting kRgbSetting{7, kPngFilterAll};
+constexpr PngSetting kPaletteSetting{12, 12, kPngFilterAll};
+constexpr PngSetting kGreySetting{7, 9, kPngFilterAll};
+constexpr PngSetting kRgbSetting{7, 9, kPngFilterAll};
 
 PngSetting SettingFor(PngColour colour) {
     switch (colour) {
@@ -208,6 +210,7 @@ PngSetting SettingFor(PngColour colour) {
 struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
+using CompressorPtr = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
 
 // A raw deflate stream made to be followed by another: its last block loses the final
 // mark, and an empty stored block after it brings the stream to a byte boundary (what
@@ -272,9 +275,10 @@ bool CompressWithZlib(const std::uint8_t* data, std::size_t size, bool last, int
 // One thread's tools: filters rows into a chunk and compresses it.
 class ChunkCoder {
 public:
-    ChunkCoder(const RowPacker& packer, unsigned filters, int level, std::size_t chunkRows,
-               std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor)
-        : packer_(packer), filters_(filters), level_(level), compressor_(std::move(compressor)) {
+    // level for unfiltered chunks, filteredLevel for the others.
+    ChunkCoder(const RowPacker& packer, unsigned filters, int level, int filteredLevel,
+               std::size_t chunkRows)
+        : packer_(packer), filters_(filters), levels_{level, filteredLevel} {
         const std::size_t n = packer.rowBytes();
         rows_.assign(2 * n, 0);
         filtered_.resize(chunkRows * (n + 1));
@@ -295,14 +299,23 @@ public:
         const std::uint8_t* end = filter(first, count, filters, filtered_.data());
         rawBytes_ = static_cast<std::size_t>(end - filtered_.data());
         adler_ = libdeflate_adler32(1, filtered_.data(), rawBytes_);
-        const std::size_t bound = libdeflate_deflate_compress_bound(compressor_.get(), rawBytes_);
-        if (stream_.size() < bound + 8) stream_.resize(bound + 8);
-        streamBytes_ = libdeflate_deflate_compress(compressor_.get(), filtered_.data(), rawBytes_,
-                                                   stream_.data(), bound);
+        // Each level's tables only once a chunk wants them.
+        const int which = filters == kPngFilterNone ? 0 : 1;
+        const int level = levels_[which];
+        CompressorPtr& compressor = compressors_[which];
+        if (!compressor) compressor.reset(libdeflate_alloc_compressor(level));
+        streamBytes_ = 0;
+        if (compressor) {
+            const std::size_t bound =
+                libdeflate_deflate_compress_bound(compressor.get(), rawBytes_);
+            if (stream_.size() < bound + 8) stream_.resize(bound + 8);
+            streamBytes_ = libdeflate_deflate_compress(compressor.get(), filtered_.data(),
+                                                       rawBytes_, stream_.data(), bound);
+        }
         if (streamBytes_ > 0 && last) return true;
         walk_.resize(std::size_t{1} << 16);
         if (streamBytes_ > 0 && EndWithoutFinal(stream_.data(), streamBytes_, walk_)) return true;
-        return CompressWithZlib(filtered_.data(), rawBytes_, last, level_, stream_, streamBytes_);
+        return CompressWithZlib(filtered_.data(), rawBytes_, last, level, stream_, streamBytes_);
     }
 
     // Rows [first, first + count) filtered into out (a filter byte and the row each);
@@ -379,9 +392,9 @@ public:
 private:
     const RowPacker& packer_;
     const unsigned filters_;
-    const int level_;
-    const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor_;
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> trialCompressor_;
+    const std::array<int, 2> levels_;
+    std::array<CompressorPtr, 2> compressors_;
+    CompressorPtr trialCompressor_;
     std::vector<std::uint8_t> rows_, filtered_, trial_, stream_, walk_, sample_, trialStream_;
     std::size_t rawBytes_ = 0, streamBytes_ = 0;
     std::uint32_t adler_ = 1;
@@ -460,25 +473,24 @@ struct Handoff {
     bool failed = false;
 };
 
-using CompressorPtr = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
-
 constexpr qint64 kSecondThreadFromPixels = qint64{1} << 22;
 
 // The file through libdeflate, a chunk at a time; compressor is the calling thread's.
 ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int level,
-                            unsigned filters, const PngOptions& options, CompressorPtr compressor,
+                            int filteredLevel, unsigned filters, const PngOptions& options,
                             QIODevice& out) {
     const RowPacker packer(block, layout);
     const std::size_t filteredRow = packer.rowBytes() + 1;
-    const std::size_t total = filteredRow * static_cast<std::size_t>(block.height());
-    // Chunks of a 24th of the filtered picture within 128 KiB .. 1 MiB: with their
-    // streams and libdeflate's tables (about a megabyte a thread at the lazy levels) they
-    // stay within a third of the picture's memory, and each costs the compressor only its
-    // first 32 KiB of history (0.1-0.5 % of the file).
-    const std::size_t target =
-        options.chunkBytes
-            ? options.chunkBytes
-            : std::clamp<std::size_t>(total / 24, std::size_t{128} << 10, std::size_t{1} << 20);
+    // Chunks of a 24th of the picture's own memory (at least 128 KiB): two of them in
+    // flight with their streams and libdeflate's tables (about a megabyte a thread at the
+    // lazy levels) stay within a third of it, and each costs the compressor only its
+    // first 32 KiB of history. Palette and grey pictures have few bytes a pixel, so few
+    // chunks: well compressible ones lose more at each restart.
+    const std::size_t pictureBytes = std::size_t{4} * static_cast<std::size_t>(block.width()) *
+                                     static_cast<std::size_t>(block.height());
+    const std::size_t target = options.chunkBytes
+                                   ? options.chunkBytes
+                                   : std::max(pictureBytes / 24, std::size_t{128} << 10);
     const int chunkRows =
         static_cast<int>(std::clamp<std::size_t>(target / filteredRow, 1, block.height()));
     const int chunks = (block.height() + chunkRows - 1) / chunkRows;
@@ -499,8 +511,7 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
                            {sum, last ? 4u : 0u}});
     };
 
-    ChunkCoder mine(packer, filters, level, static_cast<std::size_t>(chunkRows),
-                    std::move(compressor));
+    ChunkCoder mine(packer, filters, level, filteredLevel, static_cast<std::size_t>(chunkRows));
     std::unique_ptr<ChunkCoder> theirs;
     Handoff handoff;
     std::thread second;
@@ -508,13 +519,9 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
     // more than a third of the picture's memory.
     const bool large = qint64{block.width()} * block.height() >= kSecondThreadFromPixels ||
                        options.chunkBytes != 0;
-    CompressorPtr secondCompressor(options.secondThread && chunks >= 2 && large
-                                       ? libdeflate_alloc_compressor(level)
-                                       : nullptr);
-    if (secondCompressor) {
-        theirs = std::make_unique<ChunkCoder>(packer, filters, level,
-                                              static_cast<std::size_t>(chunkRows),
-                                              std::move(secondCompressor));
+    if (options.secondThread && chunks >= 2 && large) {
+        theirs = std::make_unique<ChunkCoder>(packer, filters, level, filteredLevel,
+                                              static_cast<std::size_t>(chunkRows));
         try {
             second = std::thread([&] {
                 for (int i = 1; i < chunks; i += 2) {
@@ -667,14 +674,16 @@ ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& op
     const PngLayout layout = ChoosePngLayout(block);
     const PngSetting setting = SettingFor(layout.colour);
     const int level = options.level ? options.level : setting.level;
+    const int filteredLevel = options.level ? options.level : setting.filteredLevel;
     const unsigned filters = options.filters ? options.filters : setting.filters;
     if (level < 1 || level > 12)
         return ExportResult::Failure("PNG: compression level out of 1..12");
     if (filters > kPngFilterAll) return ExportResult::Failure("PNG: unknown row filter");
-    CompressorPtr compressor(libdeflate_alloc_compressor(level));
-    // No memory for libdeflate's tables: libpng's smaller ones may still do.
-    if (!compressor) return EncodePngWithLibpng(block, out);
-    return EncodeInChunks(block, layout, level, filters, options, std::move(compressor), out);
+    // No memory for libdeflate's tables: libpng's smaller ones may still do. (Should a
+    // later chunk find none, zlib compresses that chunk.)
+    if (!CompressorPtr(libdeflate_alloc_compressor(std::max(level, filteredLevel))))
+        return EncodePngWithLibpng(block, out);
+    return EncodeInChunks(block, layout, level, filteredLevel, filters, options, out);
 }
 
 ExportResult EncodePngWithLibpng(const QImage& block, QIODevice& out) {

@@ -39,7 +39,7 @@ inline constexpr unsigned kPngFilterAll = 0x1F;
 // How EncodePng compresses; every field 0 takes the setting measured for the block's
 // colour type (see kPngSettings in pngencoder.cpp).
 struct PngOptions {
-    int level = 0;               // libdeflate's level, 1..12
+    int level = 0;               // libdeflate's level, 1..12, for every chunk
     unsigned filters = 0;        // a set of the filter bits above
     std::size_t chunkBytes = 0;  // filtered bytes compressed at a time (rounded to rows)
     bool secondThread = true;    // two chunks at once from four million pixels (or

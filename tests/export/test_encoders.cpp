@@ -203,6 +203,13 @@ TEST(EncodeGif, LargePicturesCodedBesideTheDitheringDecodeBackOrStopOnAFullDevic
     ASSERT_FALSE(gif.image.isNull());
     EXPECT_EQ(gif.image.size(), img.size());
     EXPECT_GT(Psnr(img, gif.image), 30.0);
+    // The coder beside the dithering writes what it writes after each row.
+    QBuffer plain;
+    plain.open(QIODevice::WriteOnly);
+    GifOptions oneThread;
+    oneThread.secondThread = false;
+    ASSERT_TRUE(EncodeGif(img, plain, oneThread).ok());
+    EXPECT_EQ(plain.data(), file);
     const qint64 size = file.size();
     for (const qint64 room : {qint64{0}, qint64{800}, size / 2, size - 1}) {
         FillingDevice full(room);
