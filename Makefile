@@ -3,7 +3,7 @@
 
 PACKAGES := build-essential cmake pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
-	libturbojpeg0-dev libjpeg-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libcanberra-dev libasound2-dev \
+	libturbojpeg0-dev libjpeg-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libdeflate-dev libcanberra-dev libasound2-dev \
 	libgtest-dev libgmock-dev zlib1g-dev libpng-dev libxcb1-dev libavif-dev qt6-image-formats-plugins \
 	fonts-ipafont-gothic python3 clang libclang-rt-14-dev \
 	desktop-file-utils appstream dpkg-dev \
@@ -15,7 +15,8 @@ PACKAGES := build-essential cmake pkg-config \
 # Only for `make bench`: the tools the encoder benchmark measures ours against, and the
 # pictures and programs it takes its photograph, wallpaper and screenshots from.
 BENCH_PACKAGES := ffmpeg pngquant libvips-tools libjpeg-turbo-progs imagemagick \
-	desktop-base mate-backgrounds xterm x11-apps x11-utils xvfb
+	desktop-base mate-backgrounds xterm x11-apps x11-utils xvfb optipng \
+	gtk-3-examples designer-qt6 zenity vim
 
 JOBS ?= $(shell nproc)
 BUILD ?= build

@@ -1,14 +1,16 @@
 // Our saves beside the tools people use instead, on the same pictures in the same run:
 // JPEG against cjpeg -optimize, ImageMagick and vips; GIF against ffmpeg (palettegen +
-// paletteuse), ImageMagick, pngquant and vips; BMP against one prepared write of the
-// same bytes and ImageMagick. Tools that are not installed are left out.
+// paletteuse), ImageMagick, pngquant and vips; PNG against ImageMagick and optipng -o2
+// (and ours on one thread); BMP against one prepared write of the same bytes and
+// ImageMagick. Tools that are not installed are left out.
 //
 // Pictures, each at 1920 x 1080 and 3840 x 2160: a photograph and a smooth gradient
-// from Debian's wallpaper packages, and a desktop and a text screenshot made here
-// under Xvfb by bench/screenshots.sh from the standard X programs.
+// from Debian's wallpaper packages, a flat-colour diagram of a dozen colours drawn here,
+// and eight screenshots made under Xvfb by bench/screenshots.sh from Debian programs
+// (see there).
 //
-//   bench_encoders [--rounds N] [--sizes 1080,2160] [--pictures photo,gradient,desktop,text]
-//                  [--formats jpeg,gif,bmp]
+//   bench_encoders [--rounds N] [--sizes 1080,2160] [--pictures photo,gradient,diagram,...]
+//                  [--formats jpeg,gif,png,bmp]
 //
 // Every tool runs once per round, in turn, so all see the same state of the machine;
 // a tool's time is the minimum and the median of the rounds. Ours is the whole save
@@ -30,9 +32,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -120,6 +124,45 @@ QString FreeDisplay() {
     return QStringLiteral(":99");
 }
 
+// The screenshots bench/screenshots.sh makes, by file name without ".png".
+const std::array<const char*, 8> kScreenshots = {"desktop", "text",  "gtk",  "qt",
+                                                 "editor",  "table", "page", "darkgtk"};
+
+// A flat-colour diagram: boxes, arrows and labels in a dozen colours, no smoothing.
+QImage Diagram(int width, int height) {
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(QColor(255, 255, 255));
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    QFont font;
+    font.setPixelSize(height / 60);
+    font.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(font);
+    const QColor fills[] = {QColor(0xdb, 0xea, 0xfe), QColor(0xdc, 0xfc, 0xe7),
+                            QColor(0xfe, 0xf3, 0xc7), QColor(0xfc, 0xe7, 0xf3),
+                            QColor(0xe0, 0xe7, 0xff)};
+    const QColor lines[] = {QColor(0x1e, 0x40, 0xaf), QColor(0x16, 0x65, 0x34),
+                            QColor(0x92, 0x40, 0x0e), QColor(0x9d, 0x17, 0x4d)};
+    const int cols = 6, rows = 5;
+    const int bw = width / (cols * 2), bh = height / (rows * 2);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            const QRect box(width * c / cols + bw / 2, height * r / rows + bh / 2, bw, bh);
+            p.setPen(QPen(lines[(r + c) % 4], std::max(1, height / 540)));
+            p.setBrush(fills[(r * cols + c) % 5]);
+            p.drawRect(box);
+            p.setPen(QColor(0x11, 0x11, 0x11));
+            p.drawText(box, Qt::AlignCenter, QStringLiteral("step %1.%2").arg(r + 1).arg(c + 1));
+            p.setPen(QPen(QColor(0x6b, 0x72, 0x80), std::max(1, height / 1080)));
+            if (c + 1 < cols)
+                p.drawLine(box.right(), box.center().y(), box.right() + bw, box.center().y());
+            if (r + 1 < rows)
+                p.drawLine(box.center().x(), box.bottom(), box.center().x(), box.bottom() + bh);
+        }
+    return img;
+}
+
 // The pictures of one size, by class name; a class whose source is missing is left out.
 std::map<std::string, QImage> MakePictures(int width, int height, const QDir& dir,
                                            const std::vector<std::string>& wanted) {
@@ -149,17 +192,24 @@ std::map<std::string, QImage> MakePictures(int width, int height, const QDir& di
         else
             out["gradient"] = g;
     }
-    if (want("desktop") || want("text")) {
+    if (want("diagram")) out["diagram"] = Diagram(width, height);
+    if (std::any_of(kScreenshots.begin(), kScreenshots.end(), want)) {
         const QString wallpaper = dir.filePath("wallpaper.png");
         const QString shots = dir.filePath(QStringLiteral("shots%1").arg(height));
         if (renderSvg(kDesktopSvg, wallpaper).isNull() ||
             !Run("sh " TRIMLET_BENCH_DIR "/screenshots.sh " + FreeDisplay().toStdString() + " " +
                  std::to_string(width) + " " + std::to_string(height) + " " + Quote(shots) + " " +
                  Quote(wallpaper))) {
-            std::printf("screenshots: bench/screenshots.sh failed (Xvfb, xterm, x11-apps)\n");
+            std::printf("screenshots: bench/screenshots.sh failed (see BENCH_PACKAGES)\n");
         } else {
-            if (want("desktop")) out["desktop"] = Load(shots + "/desktop.png");
-            if (want("text")) out["text"] = Load(shots + "/text.png");
+            for (const char* shot : kScreenshots) {
+                if (!want(shot)) continue;
+                const QImage img = Load(shots + "/" + shot + ".png");
+                if (img.isNull())
+                    std::printf("%s: no screenshot (see bench/screenshots.sh)\n", shot);
+                else
+                    out[shot] = img;
+            }
         }
     }
     return out;
@@ -238,8 +288,9 @@ struct Group {
 struct Options {
     int rounds = 3;
     std::vector<int> heights = {1080, 2160};
-    std::vector<std::string> pictures = {"photo", "gradient", "desktop", "text"};
-    std::vector<std::string> formats = {"jpeg", "gif", "bmp"};
+    std::vector<std::string> pictures = {"photo", "gradient", "diagram", "desktop", "text",   "gtk",
+                                         "qt",    "editor",   "table",   "page",    "darkgtk"};
+    std::vector<std::string> formats = {"jpeg", "gif", "png", "bmp"};
 };
 
 std::vector<std::string> Split(const char* s) {
@@ -282,6 +333,7 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
     const bool magick = QFileInfo::exists(kConvert);
     const bool cjpeg = Have("cjpeg");
     const bool ffmpeg = Have("ffmpeg");
+    const bool optipng = Have("optipng");
 
     const auto ours = [&picture](ImageFormat f, QString out, int quality,
                                  int side = 0) {  // side: of a square piece instead
@@ -383,6 +435,37 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
             const QString m = f("vips.gif");
             g.jobs.push_back(
                 {"vips", m, tool("vips gifsave " + Quote(vimg) + " " + Quote(m)), gifPsnr(m)});
+        }
+        groups.push_back(std::move(g));
+    }
+    if (want("png")) {
+        Group g("PNG");
+        const QString o = f("ours.png");
+        g.jobs.push_back({"ours", o, ours(ImageFormat::Png, o, 0), pngPsnr(o)});
+        g.warm = ours(ImageFormat::Png, f("warm.png"), 0, 64);
+        const QString one = f("ours1.png");
+        g.jobs.push_back({"ours, one thread", one,
+                          [&picture, one] {
+                              QSaveFile file(one);
+                              trimlet::PngOptions options;
+                              options.secondThread = false;
+                              return file.open(QIODevice::WriteOnly) &&
+                                     trimlet::EncodePng(picture, file, options).ok() &&
+                                     file.commit();
+                          },
+                          pngPsnr(one)});
+        if (magick) {
+            const QString m = f("im.png");
+            g.jobs.push_back({"ImageMagick", m,
+                              tool(std::string(kConvert) + " " + Quote(ppm) + " " + Quote(m)),
+                              lossless});
+        }
+        if (optipng) {
+            const QString m = f("optipng.png");
+            g.jobs.push_back(
+                {"optipng -o2", m,
+                 tool("optipng -quiet -o2 -clobber -out " + Quote(m) + " " + Quote(ppm)),
+                 lossless});
         }
         groups.push_back(std::move(g));
     }
@@ -516,6 +599,27 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
                               "%s GIF: >= 3 x faster than the fastest peer (%.1f x)", name.c_str(),
                               fastest / o.median());
                 verdicts.check(fastest >= 3 * o.median(), line);
+            }
+        } else if (g.title == "PNG") {
+            std::snprintf(line, sizeof line, "%s PNG: lossless (PSNR %s)", name.c_str(),
+                          std::isinf(oPsnr) ? "inf" : "finite");
+            verdicts.check(std::isinf(oPsnr), line);
+            if (sizeRatio.count("ImageMagick")) {
+                std::snprintf(line, sizeof line, "%s PNG: size <= ImageMagick (%.3f)", name.c_str(),
+                              sizeRatio["ImageMagick"]);
+                verdicts.check(sizeRatio["ImageMagick"] <= 1.0, line);
+            }
+            if (sizeRatio.count("optipng -o2")) {
+                std::snprintf(line, sizeof line, "%s PNG: size <= 1.05 x optipng -o2 (%.3f)",
+                              name.c_str(), sizeRatio["optipng -o2"]);
+                verdicts.check(sizeRatio["optipng -o2"] <= 1.05, line);
+            }
+            if (picture.height() >= 2160 && ratioMed.count("ImageMagick")) {
+                std::snprintf(line, sizeof line,
+                              "%s PNG: >= 3 x faster than ImageMagick (%.1f x; one thread %.1f x)",
+                              name.c_str(), 1.0 / ratioMed["ImageMagick"],
+                              ratioMed["ours, one thread"] / ratioMed["ImageMagick"]);
+                verdicts.check(ratioMed["ImageMagick"] <= 1.0 / 3.0, line);
             }
         } else if (g.title == "BMP") {
             if (ratioMed.count("one prepared write")) {

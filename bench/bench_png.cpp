@@ -2,14 +2,15 @@
 // `convert in.bmp out.png` with its default settings, on a photo-like and a
 // screenshot-like picture: time and size of both, and the two ratios.
 //
-//   build/bench/bench_png [runs] [sweep]
+//   build/bench/bench_png [runs] [sweep] [picture files...]
 //
-// With "sweep" it also encodes every combination of zlib level, row filters and zlib
-// strategy once and prints time and size, which is how the defaults of PngOptions
-// were chosen. Our save is timed whole, after the dialog: the cut-out, the encoder
-// and the file written through SaveImage. convert is timed as a process, start
-// included.
+// With "sweep" it also encodes with each of several libdeflate levels and row filter
+// sets once and prints time and size, which is how the settings of each colour type
+// were chosen. Picture files named after it are measured too (screenshots, diagrams). Our save is
+// timed whole, after the dialog: the cut-out, the encoder and the file written through SaveImage.
+// convert is timed as a process, start included.
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -68,78 +69,61 @@ int ColourType(const QString& path) {
     return head.size() == 26 ? static_cast<unsigned char>(head[25]) : -1;
 }
 
+// The pixels alone: a picture read from a file may carry a colour space, which == compares.
 bool SameRgb(const QImage& a, const QString& path) {
-    const QImage b = QImage(path, "PNG").convertToFormat(QImage::Format_RGB32);
-    return b == a.convertToFormat(QImage::Format_RGB32);
+    QImage b = QImage(path, "PNG").convertToFormat(QImage::Format_RGB32);
+    QImage c = a.convertToFormat(QImage::Format_RGB32);
+    b.setColorSpace(QColorSpace());
+    c.setColorSpace(QColorSpace());
+    return b == c;
 }
 
-bool kNearOnly = false;  // "near": only the combinations around the chosen point
-
-const char* FilterName(int filters) {
+const char* FilterName(unsigned filters) {
     switch (filters) {
-        case 0x08:
+        case trimlet::kPngFilterNone:
             return "none";
-        case 0x10:
+        case trimlet::kPngFilterSub:
             return "sub";
-        case 0x20:
+        case trimlet::kPngFilterUp:
             return "up";
-        case 0x40:
+        case trimlet::kPngFilterAverage:
             return "avg";
-        case 0x80:
+        case trimlet::kPngFilterPaeth:
             return "paeth";
-        case 0xF8:
+        case trimlet::kPngFilterAll:
             return "all";
-        case 0xF0:
-            return "sub+up+avg+pa";
-        case 0x90:
-            return "sub+paeth";
-        case 0x28:
-            return "none+up";
-        case 0xA8:
-            return "none+up+pa";
-        case 0xE0:
-            return "up+avg+pa";
-        case 0xC0:
-            return "avg+paeth";
-        case 0xB0:
-            return "sub+up+pa";
+        case trimlet::kPngFilterAll & ~trimlet::kPngFilterNone:
+            return "all but none";
+        case trimlet::kPngFilterNone | trimlet::kPngFilterPaeth:
+            return "none+paeth";
+        case trimlet::kPngFilterSub | trimlet::kPngFilterUp | trimlet::kPngFilterPaeth:
+            return "sub+up+paeth";
         default:
             return "?";
     }
 }
 
+// Levels against row filter sets: time and size beside convert's, which is how the
+// settings of each colour type were chosen.
 void Sweep(const QImage& picture, qint64 imBytes, double imMs) {
-    std::printf("  %-5s %-10s %-8s %8s %8s %11s %11s\n", "level", "filters", "strategy", "ms",
-                "KiB", "vs convert", "size ratio");
-    struct Combo {
-        int level, filters, strategy;
-    };
-    std::vector<Combo> combos;
-    if (!kNearOnly)
-        for (int level : {1, 2, 3, 4, 6})
-            for (int filters : {0x08, 0x10, 0x20, 0x80, 0xF8})
-                combos.push_back({level, filters, 0});
-    if (!kNearOnly)
-        for (int level : {2, 3, 4})
-            for (int filters : {0x10, 0x80, 0xF8})
-                for (int strategy : {1, 3}) combos.push_back({level, filters, strategy});
-    // Around the chosen point: fewer candidate filters per row, one level up.
-    for (int filters : {0x28, 0xA8, 0xE0, 0xC0, 0xB0}) combos.push_back({4, filters, 1});
-    combos.push_back({5, 0xF8, 1});
-    const char* strategies[] = {"default", "filtered", "huffman", "rle"};
-    for (const Combo& c : combos) {
-        QByteArray bytes;
-        const double ms = MedianMs(1, [&] {
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            return trimlet::EncodePng(picture, buffer, PngOptions{c.level, c.filters, c.strategy})
-                .ok();
-        });
-        std::printf("  %-5d %-10s %-8s %8.0f %8lld %10.2fx %11.3f\n", c.level,
-                    FilterName(c.filters), strategies[c.strategy], ms,
-                    static_cast<long long>(bytes.size() / 1024), imMs / ms,
-                    static_cast<double>(bytes.size()) / static_cast<double>(imBytes));
-    }
+    std::printf("  %-5s %-13s %8s %8s %11s %11s\n", "level", "filters", "ms", "KiB", "vs convert",
+                "size ratio");
+    const unsigned sets[] = {trimlet::kPngFilterNone, trimlet::kPngFilterPaeth,
+                             trimlet::kPngFilterAll,
+                             trimlet::kPngFilterAll & ~trimlet::kPngFilterNone};
+    for (int level : {3, 5, 6, 7, 8, 9, 10, 12})
+        for (unsigned filters : sets) {
+            QByteArray bytes;
+            const double ms = MedianMs(1, [&] {
+                QBuffer buffer(&bytes);
+                buffer.open(QIODevice::WriteOnly);
+                return trimlet::EncodePng(picture, buffer, PngOptions{level, filters, 0, true})
+                    .ok();
+            });
+            std::printf("  %-5d %-13s %8.0f %8lld %10.2fx %11.3f\n", level, FilterName(filters), ms,
+                        static_cast<long long>(bytes.size() / 1024), imMs / ms,
+                        static_cast<double>(bytes.size()) / static_cast<double>(imBytes));
+        }
 }
 
 void Measure(const char* name, const QImage& picture, const QDir& dir, int runs, bool sweep) {
@@ -175,11 +159,7 @@ void Measure(const char* name, const QImage& picture, const QDir& dir, int runs,
                     : SameRgb(picture, path) ? "yes"
                                              : "NO");
     };
-    const PngOptions o;
-    char ourName[64];
-    std::snprintf(ourName, sizeof ourName, "PNG, ours (level %d, %s)", o.level,
-                  FilterName(o.filters));
-    row(ourName, tOurs, ours, true);
+    row("PNG, ours", tOurs, ours, true);
     row("PNG, convert in.bmp out.png", tIm, im, false);
     std::printf(
         "  convert / ours time = %.2f (target >= 3), ours / convert size = %.3f "
@@ -190,7 +170,7 @@ void Measure(const char* name, const QImage& picture, const QDir& dir, int runs,
         for (const QString& f : {bmp, ours, im})
             QFile::copy(
                 f, QDir(keep).filePath(QString::fromLatin1(name) + "-" + QFileInfo(f).fileName()));
-    if (sweep || kNearOnly) Sweep(picture, imBytes, tIm);
+    if (sweep) Sweep(picture, imBytes, tIm);
 }
 
 }  // namespace
@@ -200,7 +180,6 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);  // fonts for the screenshot's text
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const bool sweep = argc > 2 && std::strcmp(argv[2], "sweep") == 0;
-    kNearOnly = argc > 2 && std::strcmp(argv[2], "near") == 0;
     QTemporaryDir dir;
     if (!dir.isValid()) return 1;
     QElapsedTimer t;
@@ -210,5 +189,12 @@ int main(int argc, char** argv) {
     std::printf("pictures generated in %.1f s\n", static_cast<double>(t.elapsed()) / 1e3);
     Measure("photo-like", photo, QDir(dir.path()), runs, sweep);
     Measure("screenshot-like", screen, QDir(dir.path()), runs, sweep);
+    for (int i = sweep ? 3 : 2; i < argc; ++i) {
+        const QImage extra =
+            QImage(QString::fromLocal8Bit(argv[i])).convertToFormat(QImage::Format_RGB32);
+        if (!extra.isNull())
+            Measure(QFileInfo(QString::fromLocal8Bit(argv[i])).baseName().toUtf8().constData(),
+                    extra, QDir(dir.path()), runs, sweep);
+    }
     return 0;
 }

@@ -7,13 +7,8 @@ void ToViewPixels(QImage& picture) {
 }
 
 QImage As32BitPixels(const QImage& picture) {
-    switch (picture.format()) {
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-            return picture;  // shared, no copy
-        default:
-            return picture.convertToFormat(QImage::Format_RGB32);
-    }
+    if (Is32BitPixels(picture)) return picture;  // shared, no copy
+    return picture.convertToFormat(QImage::Format_RGB32);
 }
 
 }  // namespace trimlet

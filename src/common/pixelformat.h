@@ -14,4 +14,9 @@ void ToViewPixels(QImage& picture);
 // converted once to Format_RGB32.
 [[nodiscard]] QImage As32BitPixels(const QImage& picture);
 
+// Whether picture is already in that form.
+[[nodiscard]] inline bool Is32BitPixels(const QImage& picture) {
+    return picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32;
+}
+
 }  // namespace trimlet

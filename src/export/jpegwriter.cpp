@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "export/encoderio.h"
+
 // jpeglib.h wants the standard types declared first.
 // clang-format off
 #include <jpeglib.h>
@@ -560,6 +562,12 @@ ExportResult WriteJpeg(const QImage& block, int quality, JpegChroma chroma, QIOD
     w.bytes(kEnd, sizeof kEnd);
     if (!w.finish()) return ExportResult::Failure(w.error());
     return ExportResult::Ok();
+}
+
+ExportResult EncodeJpeg(const QImage& block, int quality, QIODevice& out) {
+    if (ExportResult r = CheckBlock(block, 65500); !r) return r;
+    if (quality < 1 || quality > 100) return ExportResult::Failure("JPEG quality out of 1..100");
+    return WriteJpeg(block, quality, ChromaForQuality(quality), out);
 }
 
 }  // namespace trimlet

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <cstdint>
 
-#include "export/encoders.h"
+#include "export/exportresult.h"
 
 class QIODevice;
 
@@ -21,6 +21,10 @@ constexpr int kFullChromaFromQuality = 90;
 constexpr JpegChroma ChromaForQuality(int quality) {
     return quality >= kFullChromaFromQuality ? JpegChroma::Full : JpegChroma::Half;
 }
+
+// Baseline JPEG with Huffman tables made for the picture, quality 1..100; full chroma
+// from quality 90 up, half (4:2:0) below. block in 32-bit pixels (alpha ignored).
+ExportResult EncodeJpeg(const QImage& block, int quality, QIODevice& out);
 
 // What a JPEG save did besides writing the file; for tests and the benchmark.
 struct JpegStats {

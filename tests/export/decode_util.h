@@ -1,8 +1,9 @@
 #pragma once
 // Independent decoders for checking what the encoders wrote: TurboJPEG for JPEG,
-// giflib for GIF. Plain helpers shared by the export tests and the benchmark.
+// giflib for GIF, libpng for PNG. Plain helpers shared by the export tests and the benchmark.
 
 #include <gif_lib.h>
+#include <png.h>
 #include <turbojpeg.h>
 
 #include <QByteArray>
@@ -39,6 +40,25 @@ inline QImage DecodeJpeg(const QByteArray& data) {
                       static_cast<int>(out.bytesPerLine()), height, TJPF_BGRX, 0) != 0)
         return {};
     return out;
+}
+
+// libpng's reading of a PNG as RGB32; a null image when it fails.
+inline QImage DecodePngWithLibpng(const QByteArray& data) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data.constData(),
+                                          static_cast<std::size_t>(data.size())))
+        return {};
+    image.format = PNG_FORMAT_BGRA;
+    QImage out(static_cast<int>(image.width), static_cast<int>(image.height),
+               QImage::Format_ARGB32);
+    if (out.isNull() ||
+        !png_image_finish_read(&image, nullptr, out.bits(),
+                               static_cast<png_int_32>(out.bytesPerLine()), nullptr)) {
+        png_image_free(&image);
+        return {};
+    }
+    return out.convertToFormat(QImage::Format_RGB32);
 }
 
 struct DecodedGif {

@@ -9,7 +9,6 @@
 
 #include "export/decode_util.h"
 #include "export/encoders.h"
-#include "export/imagelib_util.h"
 #include "support/fakes.h"
 
 namespace trimlet {
@@ -129,10 +128,17 @@ TEST(EncodeBmp, ReadsAViewWithAWiderStrideAndOtherPixelFormats) {
                             .convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(back, big.copy(7, 5, 10, 6));
 
+    // Other pixel formats are converted where the save enters, once; the encoders
+    // themselves take only 32-bit pixels.
     const QImage rgb888 = PatternImage(9, 4).convertToFormat(QImage::Format_RGB888);
-    const QImage back888 = QImage::fromData(Encode(ImageFormat::Bmp, rgb888), "BMP")
-                               .convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(back888, PatternImage(9, 4));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(SaveImage(dir.filePath("a.bmp"), ImageFormat::Bmp, rgb888, 60).ok());
+    EXPECT_EQ(QImage(dir.filePath("a.bmp")).convertToFormat(QImage::Format_RGB32),
+              PatternImage(9, 4));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_FALSE(EncodeBmp(rgb888, buffer).ok());
 }
 
 TEST(EncodeJpeg, DecodesBackCloseAtTheRightSizeAndQualityMatters) {
@@ -197,6 +203,13 @@ TEST(EncodeGif, LargePicturesCodedBesideTheDitheringDecodeBackOrStopOnAFullDevic
     ASSERT_FALSE(gif.image.isNull());
     EXPECT_EQ(gif.image.size(), img.size());
     EXPECT_GT(Psnr(img, gif.image), 30.0);
+    // The coder beside the dithering writes what it writes after each row.
+    QBuffer plain;
+    plain.open(QIODevice::WriteOnly);
+    GifOptions oneThread;
+    oneThread.secondThread = false;
+    ASSERT_TRUE(EncodeGif(img, plain, oneThread).ok());
+    EXPECT_EQ(plain.data(), file);
     const qint64 size = file.size();
     for (const qint64 room : {qint64{0}, qint64{800}, size / 2, size - 1}) {
         FillingDevice full(room);
@@ -247,43 +260,64 @@ QImage DecodePng(const QByteArray& data) {
     return img.isNull() ? img : img.convertToFormat(QImage::Format_RGB32);
 }
 
-TEST(EncodePng, KeepsEveryPixelIn24BitRgb) {
-    // Odd sizes, one pixel, a single row and column, a view with a wider stride, and a
-    // picture whose alpha must not leak into the file.
-    QImage wide = PatternImage(40, 30);
-    const QImage view(wide.constBits() + 3 * wide.bytesPerLine() + 5 * 4, 17, 9,
-                      wide.bytesPerLine(), QImage::Format_RGB32);
-    QImage translucent = PatternImage(7, 5).convertToFormat(QImage::Format_ARGB32);
-    translucent.setPixel(2, 2, qRgba(10, 20, 30, 0));
-    const QImage cases[] = {
-        PatternImage(1, 1), PatternImage(333, 7), PatternImage(1, 50), PatternImage(50, 1), view,
-        translucent,        Ramps(64, 64)};
-    for (const QImage& img : cases) {
-        const QByteArray png = Encode(ImageFormat::Png, img);
-        ASSERT_GE(png.size(), 8);
-        EXPECT_EQ(png.left(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
-        // IHDR: width, height, bit depth 8, colour type 2 (RGB), not interlaced.
-        EXPECT_EQ(png.mid(12, 4), QByteArray("IHDR"));
-        EXPECT_EQ(static_cast<unsigned char>(png[24]), 8);
-        EXPECT_EQ(static_cast<unsigned char>(png[25]), 2);
-        EXPECT_EQ(static_cast<unsigned char>(png[28]), 0);
-        const QImage back = DecodePng(png);
-        QImage expected = img.convertToFormat(QImage::Format_RGB32);
-        for (int y = 0; y < expected.height(); ++y) {  // alpha dropped, colour kept
-            auto* line = reinterpret_cast<QRgb*>(expected.scanLine(y));
-            for (int x = 0; x < expected.width(); ++x) line[x] |= 0xFF000000u;
-        }
-        EXPECT_EQ(back, expected) << img.width() << "x" << img.height();
+// The picture as a PNG must give it back: opaque, the colour under any alpha kept.
+QImage Opaque(const QImage& img) {
+    QImage expected = img.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < expected.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(expected.scanLine(y));
+        for (int x = 0; x < expected.width(); ++x) line[x] |= 0xFF000000u;
     }
-    // The colour under a transparent pixel is what is written.
-    EXPECT_EQ(DecodePng(Encode(ImageFormat::Png, translucent)).pixel(2, 2), qRgb(10, 20, 30));
+    return expected;
 }
 
-TEST(EncodePng, LargePicturesEncodedInTwoBandsDecodeExactly) {
-    // From about a million pixels on, the picture is encoded as two bands at once and
-    // their streams are joined: even and odd heights, noise, flat colour (all of it
-    // still in libpng's buffer at the flush), small pictures, one column.
-    QImage noise(1200, 1001, QImage::Format_RGB32);
+std::uint32_t U32Be(const QByteArray& b, qsizetype at) {
+    return (std::uint32_t{static_cast<unsigned char>(b[at])} << 24) |
+           (std::uint32_t{static_cast<unsigned char>(b[at + 1])} << 16) |
+           (std::uint32_t{static_cast<unsigned char>(b[at + 2])} << 8) |
+           static_cast<unsigned char>(b[at + 3]);
+}
+
+// Every chunk's checksum holds (Qt's reader does not look at them); one IEND, at the end.
+void ExpectWellFormedChunks(const QByteArray& png) {
+    ASSERT_EQ(png.left(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+    qsizetype at = 8;
+    while (at + 12 <= png.size()) {
+        const qsizetype length = U32Be(png, at);
+        ASSERT_LE(at + 12 + length, png.size());
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(png.constData() + at + 4),
+                                static_cast<uInt>(length + 4));
+        EXPECT_EQ(U32Be(png, at + 8 + length), crc) << png.mid(at + 4, 4).toStdString();
+        at += 12 + length;
+    }
+    EXPECT_EQ(at, png.size());
+    EXPECT_EQ(png.right(8).left(4), QByteArray("IEND"));
+    EXPECT_EQ(png.count("IEND"), 1);
+}
+
+// A w x h picture of every one of the given colours.
+QImage OfColours(int w, int h, const std::vector<QRgb>& colours) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, colours[static_cast<std::size_t>(x + y * w) % colours.size()]);
+    return img;
+}
+
+std::vector<QRgb> Greys(int count, int step) {
+    std::vector<QRgb> out;
+    for (int i = 0; i < count; ++i) out.push_back(qRgb(i * step, i * step, i * step));
+    return out;
+}
+
+std::vector<QRgb> Colours(int count) {
+    std::vector<QRgb> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(qRgb((i * 37) & 0xFF, (i * 91 + 3) & 0xFF, (i * 13 + i / 256) & 0xFF));
+    return out;
+}
+
+TEST(EncodePng, TheSmallestLayoutDecodesExactlyWithQtAndLibpngForEveryTypeAndDepth) {
+    QImage noise(700, 500, QImage::Format_RGB32);
     std::uint32_t seed = 12345;
     for (int y = 0; y < noise.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(noise.scanLine(y));
@@ -292,69 +326,92 @@ TEST(EncodePng, LargePicturesEncodedInTwoBandsDecodeExactly) {
             line[x] = 0xFF000000u | (seed >> 8);
         }
     }
-    QImage flat(1024, 1024, QImage::Format_RGB32);
-    flat.fill(qRgb(12, 34, 56));
-    const QImage cases[] = {noise,
-                            flat,
-                            Ramps(1500, 800),
-                            PatternImage(4000, 300),
-                            PatternImage(5, 2),
-                            PatternImage(1, 3),
-                            PatternImage(333, 77)};
-    for (const QImage& img : cases) {
-        // The joined streams themselves (no fall-back to one pass), and what EncodePng
-        // writes, which is the same for the large ones.
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        const ExportResult r = EncodePngInTwoBands(img, buffer);
-        ASSERT_TRUE(r.ok()) << r.error() << " " << img.width() << "x" << img.height();
-        const QByteArray png = buffer.data();
-        if (qint64{img.width()} * img.height() >= (1 << 20)) {
-            EXPECT_EQ(Encode(ImageFormat::Png, img), png);
+    QImage wide = PatternImage(40, 30);
+    const QImage view(wide.constBits() + 3 * wide.bytesPerLine() + 5 * 4, 17, 9,
+                      wide.bytesPerLine(), QImage::Format_RGB32);
+    QImage translucent = PatternImage(7, 5).convertToFormat(QImage::Format_ARGB32);
+    translucent.setPixel(2, 2, qRgba(10, 20, 30, 0));
+    const struct {
+        const char* what;
+        QImage picture;
+        int colourType;  // 0 grey, 2 RGB, 3 palette
+        int depth;
+    } cases[] = {
+        {"one black pixel", PatternImage(1, 1), 0, 1},
+        {"two colours", OfColours(37, 23, Colours(2)), 3, 1},
+        {"black and white", OfColours(37, 23, Greys(2, 255)), 0, 1},
+        {"four greys of 2 bits", OfColours(37, 23, Greys(4, 85)), 0, 2},
+        {"four colours", OfColours(37, 23, Colours(4)), 3, 2},
+        {"sixteen greys of 4 bits", OfColours(37, 23, Greys(16, 17)), 0, 4},
+        {"ten uneven greys", OfColours(37, 23, Greys(10, 3)), 3, 4},
+        {"sixteen colours", OfColours(37, 23, Colours(16)), 3, 4},
+        {"17 colours", OfColours(37, 23, Colours(17)), 3, 8},
+        {"256 colours", OfColours(301, 17, Colours(256)), 3, 8},
+        {"256 greys", OfColours(301, 17, Greys(256, 1)), 0, 8},
+        {"257 colours", OfColours(301, 17, Colours(257)), 2, 8},
+        {"ramps", Ramps(64, 64), 2, 8},
+        {"a view with a wider stride", view, 3, 8},
+        {"alpha ignored", translucent, 3, 8},
+        {"one row", PatternImage(333, 1), 2, 8},
+        {"one column", PatternImage(1, 50), 3, 8},
+        {"noise", noise, 2, 8},
+        {"a large flat diagram", OfColours(1500, 900, Colours(12)), 3, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage expected = Opaque(c.picture);
+        // The default chunks (several for the larger pictures), many small chunks on two
+        // threads, and the same on one: the joined streams must decode the same.
+        for (const PngOptions options :
+             {PngOptions{}, PngOptions{0, 0, 1000, true}, PngOptions{0, 0, 1000, false}}) {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            const ExportResult r = EncodePng(c.picture, buffer, options);
+            ASSERT_TRUE(r.ok()) << r.error();
+            const QByteArray png = buffer.data();
+            ExpectWellFormedChunks(png);
+            EXPECT_EQ(png.mid(12, 4), QByteArray("IHDR"));
+            EXPECT_EQ(static_cast<unsigned char>(png[24]), c.depth);
+            EXPECT_EQ(static_cast<unsigned char>(png[25]), c.colourType);
+            EXPECT_EQ(static_cast<unsigned char>(png[28]), 0);  // not interlaced
+            EXPECT_EQ(DecodePng(png), expected);
+            EXPECT_EQ(testing::DecodePngWithLibpng(png), expected);
         }
-        EXPECT_EQ(DecodePng(png), img) << img.width() << "x" << img.height();
-        EXPECT_EQ(png.right(8).left(4), QByteArray("IEND"));  // one end, at the end
-        EXPECT_EQ(png.count("IEND"), 1);
-        // Every chunk's checksum holds (Qt's reader does not look at them).
-        for (qsizetype at = 8; at + 12 <= png.size();) {
-            const qsizetype length = static_cast<qsizetype>(
-                (std::uint32_t{static_cast<unsigned char>(png[at])} << 24) |
-                (std::uint32_t{static_cast<unsigned char>(png[at + 1])} << 16) |
-                (std::uint32_t{static_cast<unsigned char>(png[at + 2])} << 8) |
-                static_cast<unsigned char>(png[at + 3]));
-            ASSERT_LE(at + 12 + length, png.size());
-            const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(png.constData() + at + 4),
-                                    static_cast<uInt>(length + 4));
-            const QByteArray stored = png.mid(at + 8 + length, 4);
-            EXPECT_EQ(static_cast<unsigned char>(stored[0]), (crc >> 24) & 0xFF);
-            EXPECT_EQ(static_cast<unsigned char>(stored[3]), crc & 0xFF);
-            at += 12 + length;
-        }
+        // The plain libpng path writes the same layout and the same pixels.
+        QBuffer plain;
+        plain.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(EncodePngWithLibpng(c.picture, plain).ok());
+        EXPECT_EQ(static_cast<unsigned char>(plain.data()[24]), c.depth);
+        EXPECT_EQ(static_cast<unsigned char>(plain.data()[25]), c.colourType);
+        EXPECT_EQ(testing::DecodePngWithLibpng(plain.data()), expected);
     }
-    // A device that refuses the bytes fails the large encode too.
-    QByteArray bytes("x");
-    QBuffer readOnly(&bytes);
-    readOnly.open(QIODevice::ReadOnly);
-    EXPECT_FALSE(EncodePng(noise, readOnly).ok());
-    EXPECT_FALSE(EncodePngInTwoBands(noise, readOnly).ok());
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_FALSE(EncodePngInTwoBands(PatternImage(9, 1), buffer).ok());
 }
 
-TEST(EncodePng, EveryFilterLevelAndStrategyDecodesToTheSamePixels) {
-    const QImage img = Ramps(97, 31);
-    for (int level : {0, 1, 6, 9})
-        for (int filters : {0x08, 0x10, 0x20, 0x40, 0x80, 0xF8})
-            for (int strategy : {0, 1, 3}) {
+TEST(EncodePng, EveryFilterAndLevelDecodesToTheSamePixels) {
+    for (const QImage& img : {Ramps(97, 31), OfColours(97, 31, Greys(200, 1))}) {
+        for (int level : {1, 6, 12})
+            for (unsigned filters : {kPngFilterNone, kPngFilterSub, kPngFilterUp, kPngFilterAverage,
+                                     kPngFilterPaeth, kPngFilterAll}) {
                 QBuffer buffer;
                 buffer.open(QIODevice::WriteOnly);
-                ASSERT_TRUE(EncodePng(img, buffer, PngOptions{level, filters, strategy}).ok());
+                ASSERT_TRUE(EncodePng(img, buffer, PngOptions{level, filters, 700, true}).ok());
                 EXPECT_EQ(DecodePng(buffer.data()), img) << level << " " << filters;
             }
+    }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    EXPECT_FALSE(EncodePng(img, buffer, PngOptions{10, 0x08, 0}).ok());
+    EXPECT_FALSE(EncodePng(Ramps(9, 9), buffer, PngOptions{13, 0, 0, true}).ok());
+    EXPECT_FALSE(EncodePng(Ramps(9, 9), buffer, PngOptions{6, 0x20, 0, true}).ok());
+}
+
+TEST(EncodePng, AFailingDeviceFailsEveryChunkedEncodeWithoutHanging) {
+    for (const bool secondThread : {true, false}) {
+        QByteArray bytes("x");
+        QBuffer readOnly(&bytes);
+        readOnly.open(QIODevice::ReadOnly);
+        EXPECT_FALSE(
+            EncodePng(Ramps(300, 200), readOnly, PngOptions{0, 0, 1000, secondThread}).ok());
+    }
 }
 
 TEST(Encoders, RefuseAnEmptyPictureAndAFailingDevice) {
@@ -423,35 +480,6 @@ TEST(SaveImage, WritesTheFileOrLeavesTheTargetAsItWas) {
     const QString plain = dir.filePath("noext");
     ASSERT_TRUE(SaveImage(plain, ImageFormat::Jpeg, img, 60).ok());
     EXPECT_EQ(DecodeJpeg(ReadWholeFile(plain)).size(), img.size());
-}
-
-TEST(ImagelibUtil, ConvertsBmpFilesToJpegAndGif) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QImage img = Ramps(64, 48);
-    const QString source = dir.filePath("in.bmp");
-    ASSERT_TRUE(SaveImage(source, ImageFormat::Bmp, img, 60).ok());
-
-    const QString jpg = dir.filePath("out.jpg");
-    EXPECT_TRUE(ConvertBmpToJpeg(jpg, source, 80, 0));
-    const QImage jpegBack = DecodeJpeg(ReadWholeFile(jpg));
-    ASSERT_EQ(jpegBack.size(), img.size());
-    EXPECT_GT(Psnr(img, jpegBack), 32.0);
-
-    const QString gif = dir.filePath("out.gif");
-    EXPECT_TRUE(ConvertBmpToGif(gif, source, 0));
-    const testing::DecodedGif gifBack = DecodeGif(ReadWholeFile(gif));
-    ASSERT_EQ(gifBack.image.size(), img.size());
-    EXPECT_LE(gifBack.paletteSize, 256);
-
-    // No source, or a target that cannot be written: false, and no file.
-    EXPECT_FALSE(ConvertBmpToJpeg(dir.filePath("x.jpg"), dir.filePath("none.bmp"), 60, 0));
-    EXPECT_FALSE(ConvertBmpToGif(dir.filePath("x.gif"), dir.filePath("none.bmp"), 0));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("x.jpg")));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("x.gif")));
-    EXPECT_FALSE(ConvertBmpToJpeg(dir.filePath("no/x.jpg"), source, 60, 0));
-    EXPECT_FALSE(ConvertBmpToJpeg(dir.filePath("y.jpg"), source, 101, 0));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("y.jpg")));
 }
 
 }  // namespace
