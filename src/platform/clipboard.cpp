@@ -31,7 +31,6 @@ QStringList PictureFormats(const QMimeData& data) {
 }
 
 const QString kPng = QStringLiteral("image/png");
-const QString kBmp = QStringLiteral("image/bmp");
 
 // Light compression: this runs inside every capture and copy.
 QByteArray Encoded(const QImage& image, const char* format) {
@@ -43,25 +42,21 @@ QByteArray Encoded(const QImage& image, const char* format) {
     return writer.write(image) ? bytes : QByteArray();
 }
 
-// A picture offered as PNG first, BMP second, each encoded when a program first asks for
-// it. Not as Qt's image data: Qt would offer its own application/x-qt-image first and
-// serve that as BMP, and most programs take the first picture format they are offered.
+// A picture offered as PNG alone, encoded when a program first asks for it. Not as Qt's
+// image data: Qt would offer its own application/x-qt-image first and serve that as BMP,
+// and most programs take the first picture format they are offered. PNG alone, since a
+// compositor need not keep the order of the formats offered (mutter does not).
 class PictureMimeData final : public QMimeData {
 public:
     explicit PictureMimeData(QImage image) : image_(std::move(image)) {}
-    QStringList formats() const override { return {kPng, kBmp}; }
-    bool hasFormat(const QString& mimeType) const override {
-        return mimeType == kPng || mimeType == kBmp;
-    }
+    QStringList formats() const override { return {kPng}; }
+    bool hasFormat(const QString& mimeType) const override { return mimeType == kPng; }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType) const override {
-        if (mimeType == kPng) {
-            if (png_.isEmpty()) png_ = Encoded(image_, "png");
-            return png_;
-        }
-        if (mimeType == kBmp) return Encoded(image_, "bmp");
-        return {};
+        if (mimeType != kPng) return {};
+        if (png_.isEmpty()) png_ = Encoded(image_, "png");
+        return png_;
     }
 
 private:
@@ -107,6 +102,20 @@ QStringList WlCopyProtocols() {
     return spoken;
 }
 
+// Calls `pressed` before a key or mouse button press reaches the program's windows.
+class InputWatch final : public QObject {
+public:
+    explicit InputWatch(std::function<void()> pressed) : pressed_(std::move(pressed)) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress)
+            pressed_();
+        return false;
+    }
+
+private:
+    std::function<void()> pressed_;
+};
+
 }  // namespace
 
 ClipboardWriter ChooseClipboardWriter(bool wayland, const QStringList& compositorGlobals,
@@ -133,18 +142,27 @@ QtClipboard::QtClipboard(ClipboardWriter writer) : writer_(writer) {
         if (mode == QClipboard::Clipboard && !waitingForFocus_ && !cb->ownsClipboard())
             handedOver_.reset();
     });
+    if (writer_ == ClipboardWriter::Toolkit) return;
     // A picture that waits for the focus is offered once a window of ours has it, after
     // the focus change has been handled in full.
-    if (writer_ != ClipboardWriter::Toolkit)
-        focus_ = QObject::connect(
-            qGuiApp, &QGuiApplication::focusWindowChanged, cb,
-            [this](QWindow* window) {
-                if (window && waitingForFocus_ && handedOver_) offerNow(*handedOver_);
-            },
-            Qt::QueuedConnection);
+    focus_ = QObject::connect(
+        qGuiApp, &QGuiApplication::focusWindowChanged, cb,
+        [this](QWindow* window) {
+            inputSinceFocus_ = false;
+            if (window && waitingForFocus_ && handedOver_) offerNow(*handedOver_);
+        },
+        Qt::QueuedConnection);
+    inputWatch_ = std::make_unique<InputWatch>([this] {
+        inputSinceFocus_ = true;
+        if (offerAgainOnInput_ && handedOver_ && QGuiApplication::clipboard()->ownsClipboard())
+            offerNow(*handedOver_);
+        offerAgainOnInput_ = false;
+    });
+    qGuiApp->installEventFilter(inputWatch_.get());
 }
 
 QtClipboard::~QtClipboard() {
+    if (inputWatch_ && qGuiApp) qGuiApp->removeEventFilter(inputWatch_.get());
     QObject::disconnect(forget_);
     QObject::disconnect(focus_);
     QObject::disconnect(watch_);
@@ -196,6 +214,7 @@ bool QtClipboard::writeImage(const QImage& image) {
 
 void QtClipboard::offerNow(QImage image) {
     waitingForFocus_ = false;
+    offerAgainOnInput_ = writer_ != ClipboardWriter::Toolkit && !inputSinceFocus_;
     // Qt takes the data over; its change signal comes before the picture is remembered.
     QGuiApplication::clipboard()->setMimeData(new PictureMimeData(image), QClipboard::Clipboard);
     handedOver_ = std::move(image);

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace trimlet {
@@ -51,9 +52,8 @@ inline const QStringList kDataControlProtocols = {QStringLiteral("ext_data_contr
 // the installed wl-copy.
 [[nodiscard]] ClipboardWriter ClipboardWriterForSession(const QString& platformName);
 
-// The clipboard of the running QGuiApplication. A picture is offered as image/png (and
-// image/bmp after it), PNG first: programs that take the first picture format offered
-// get the lossless, compact one.
+// The clipboard of the running QGuiApplication. A picture is offered as image/png alone:
+// programs that take the first picture format offered get the lossless, compact one.
 class QtClipboard final : public Clipboard {
 public:
     explicit QtClipboard(ClipboardWriter writer = ClipboardWriter::Toolkit);
@@ -72,6 +72,14 @@ private:
     std::optional<QImage> handedOver_;
     // FocusedToolkit: written while no window of ours had the focus.
     bool waitingForFocus_ = false;
+    // FocusedToolkit: a compositor may take an offer only with the serial of an input
+    // event (mutter keeps the clipboard's owner against an offer older than its own), and
+    // Qt sends the serial of the last key or button pressed in the program. An offer made
+    // before any input since the window got the focus (a file given at start-up) is made
+    // again at the first key or button press.
+    bool inputSinceFocus_ = false;
+    bool offerAgainOnInput_ = false;
+    std::unique_ptr<QObject> inputWatch_;
     QMetaObject::Connection forget_;
     QMetaObject::Connection focus_;
     QMetaObject::Connection watch_;
