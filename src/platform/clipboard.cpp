@@ -31,6 +31,7 @@ QStringList PictureFormats(const QMimeData& data) {
 }
 
 const QString kPng = QStringLiteral("image/png");
+const QString kBmp = QStringLiteral("image/bmp");
 
 // Light compression: this runs inside every capture and copy.
 QByteArray Encoded(const QImage& image, const char* format) {
@@ -42,25 +43,34 @@ QByteArray Encoded(const QImage& image, const char* format) {
     return writer.write(image) ? bytes : QByteArray();
 }
 
-// A picture offered as PNG alone, encoded when a program first asks for it. Not as Qt's
-// image data: Qt would offer its own application/x-qt-image first and serve that as BMP,
-// and most programs take the first picture format they are offered. PNG alone, since a
-// compositor need not keep the order of the formats offered (mutter does not).
+// A picture offered as PNG first, each format encoded when a program first asks for it.
+// Not as Qt's image data: Qt would offer its own application/x-qt-image first and serve
+// that as BMP, and most programs take the first picture format they are offered. BMP
+// follows only where the order offered is the order seen (X11): a Wayland compositor need
+// not keep it (mutter does not), so there PNG comes alone.
 class PictureMimeData final : public QMimeData {
 public:
-    explicit PictureMimeData(QImage image) : image_(std::move(image)) {}
-    QStringList formats() const override { return {kPng}; }
-    bool hasFormat(const QString& mimeType) const override { return mimeType == kPng; }
+    PictureMimeData(QImage image, bool bmpToo) : image_(std::move(image)), bmpToo_(bmpToo) {}
+    QStringList formats() const override {
+        return bmpToo_ ? QStringList{kPng, kBmp} : QStringList{kPng};
+    }
+    bool hasFormat(const QString& mimeType) const override {
+        return mimeType == kPng || (bmpToo_ && mimeType == kBmp);
+    }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType) const override {
-        if (mimeType != kPng) return {};
-        if (png_.isEmpty()) png_ = Encoded(image_, "png");
-        return png_;
+        if (mimeType == kPng) {
+            if (png_.isEmpty()) png_ = Encoded(image_, "png");
+            return png_;
+        }
+        if (bmpToo_ && mimeType == kBmp) return Encoded(image_, "bmp");
+        return {};
     }
 
 private:
     QImage image_;
+    bool bmpToo_;
     mutable QByteArray png_;  // asked for by every paste, and by a clipboard manager at once
 };
 
@@ -216,7 +226,8 @@ void QtClipboard::offerNow(QImage image) {
     waitingForFocus_ = false;
     offerAgainOnInput_ = writer_ != ClipboardWriter::Toolkit && !inputSinceFocus_;
     // Qt takes the data over; its change signal comes before the picture is remembered.
-    QGuiApplication::clipboard()->setMimeData(new PictureMimeData(image), QClipboard::Clipboard);
+    QGuiApplication::clipboard()->setMimeData(
+        new PictureMimeData(image, writer_ == ClipboardWriter::Toolkit), QClipboard::Clipboard);
     handedOver_ = std::move(image);
 }
 

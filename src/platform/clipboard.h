@@ -52,8 +52,9 @@ inline const QStringList kDataControlProtocols = {QStringLiteral("ext_data_contr
 // the installed wl-copy.
 [[nodiscard]] ClipboardWriter ClipboardWriterForSession(const QString& platformName);
 
-// The clipboard of the running QGuiApplication. A picture is offered as image/png alone:
-// programs that take the first picture format offered get the lossless, compact one.
+// The clipboard of the running QGuiApplication. A picture is offered as image/png first
+// (on X11 image/bmp after it, on Wayland PNG alone): programs that take the first picture
+// format offered get the lossless, compact one.
 class QtClipboard final : public Clipboard {
 public:
     explicit QtClipboard(ClipboardWriter writer = ClipboardWriter::Toolkit);
