@@ -1,6 +1,7 @@
 // A keyboard for headless desktop sessions, whose seats have none: reads key names from
-// its standard input, one press per line ("Tab", "space", "Return", "Escape", "ctrl+c"),
-// and types them through the desktop's own remote input:
+// its standard input, one press per line ("Tab", "space", "Return", "Escape", "ctrl+c"; and
+// "pointer-away", which moves KWin's pointer into the screen's bottom-right corner), and
+// types them through the desktop's own remote input:
 //   desktop_keys mutter      mutter's remote-desktop session (D-Bus), held while it runs
 //   desktop_keys kwin        KWin's fake-input Wayland protocol (WAYLAND_DISPLAY)
 // Prints "ready" once the keyboard exists, "typed <line>" after each press; ends at the
@@ -47,6 +48,8 @@ class Typist {
 public:
     virtual ~Typist() = default;
     virtual bool press(const Key& key, bool down) = 0;
+    // Moves the pointer to the screen's bottom-right corner (screenshots draw it).
+    virtual void pointerAway() {}
 };
 
 class MutterTypist final : public Typist {
@@ -103,6 +106,11 @@ public:
         org_kde_kwin_fake_input_keyboard_key(input_, key.evdev, down ? 1 : 0);
         return wl_display_roundtrip(display_) >= 0;
     }
+    void pointerAway() override {
+        org_kde_kwin_fake_input_pointer_motion_absolute(input_, wl_fixed_from_int(100000),
+                                                        wl_fixed_from_int(100000));
+        wl_display_roundtrip(display_);
+    }
 
 private:
     wl_display* display_ = nullptr;
@@ -138,6 +146,12 @@ int main(int argc, char* argv[]) {
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
             const std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
+            if (line == "pointer-away") {
+                typist->pointerAway();
+                std::printf("typed %s\n", line.c_str());
+                std::fflush(stdout);
+                continue;
+            }
             // "ctrl+c": the keys before the last are held around it.
             const QStringList names =
                 QString::fromStdString(line).trimmed().split(QLatin1Char('+'));

@@ -115,6 +115,15 @@ done
 grep -q ready "$TOP/keys.log" || { cat "$TOP/keys.log"; skip "no fake-input keyboard"; }
 key() { echo "$*" >&9; }
 
+# The known picture the screen shows (a layer-shell background), and the pointer, which
+# KWin draws into screenshots, in the corner the cases leave out (SCREEN_AREA).
+convert -size 1024x768 -seed 7 plasma:fractal -depth 8 "$TOP/known.png" || skip "convert failed"
+if command -v swaybg >/dev/null; then
+    spawn swaybg -i "$TOP/known.png" -m center >/dev/null 2>&1
+fi
+key pointer-away
+SCREEN_AREA=1000x740+0+0
+
 # --- helpers for the cases -----------------------------------------------------------------
 
 # The program's window title starting with 選択, from its protocol log; empty once the
