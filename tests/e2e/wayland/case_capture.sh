@@ -2,6 +2,7 @@
 # when the program asks for it. The screen shows the known picture; the capture must equal
 # it (none of the program's window in it), reach the view and the clipboard, and leave no
 # screenshot file behind.
+# needs: portal
 [ -e /tmp/out.png ] && skip "a stale /tmp/out.png (the wlr portal's screenshot file) is in the way"
 start_for_capture
 portal_running && fail "the portal was running before the capture"

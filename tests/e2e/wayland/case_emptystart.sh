@@ -1,6 +1,7 @@
 # Sourced by session.sh: started with nothing on the clipboard, the program presses Print
 # Screen once it may read the clipboard; the window is off the screen for that grab, as it
 # is before the window is first shown on X11.
+# needs: portal
 touch "$TOP/before-start"
 start=$(date +%s.%N)
 QT_QPA_PLATFORM=wayland spawn "$PROGRAM"

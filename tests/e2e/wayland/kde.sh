@@ -20,6 +20,11 @@ if [ -z "${WL_INNER:-}" ]; then
         command -v "$tool" >/dev/null || skip "$tool is not installed (make deps installs it)"
     done
     [ -x "${3:-}" ] || skip "no desktop_keys helper given"
+    # "# needs: portal": the case captures through KDE's desktop portal.
+    if grep -q '^# needs: portal' "$2"; then
+        [ -e /usr/share/dbus-1/services/org.freedesktop.impl.portal.desktop.kde.service ] ||
+            skip "xdg-desktop-portal-kde is not installed"
+    fi
     top=$(mktemp -d "${TMPDIR:-/tmp}/trimlet-kde.XXXXXX") || skip "no temporary folder"
     cp "$1" "$top/trimlet" && cp "$3" "$top/desktop_keys" && cp "$(dirname "$0")"/*.sh "$top/" &&
         cp "$(command -v kwin_wayland)" "$top/kwin_wayland" || skip "cannot copy the programs"
