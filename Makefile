@@ -10,7 +10,10 @@ PACKAGES := build-essential cmake pkg-config \
 	xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick parcellite \
 	qt6-wayland sway swaybg xwayland grim wl-clipboard wtype dbus pipewire \
 	xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk \
-	openbox xfwm4 fluxbox wmctrl dbus-daemon xserver-xephyr strace
+	openbox xfwm4 fluxbox wmctrl dbus-daemon xserver-xephyr strace \
+	libwayland-dev gnome-shell mutter xdg-desktop-portal-gnome kwin-wayland kwin-x11 plasma-wayland-protocols \
+	xdg-desktop-portal-kde qtwayland5 plasma-workspace \
+	qml-module-org-kde-kirigami2 qml-module-qtquick-controls2 qml-module-qtquick-layouts
 
 # Only for `make bench`: the tools the encoder benchmark measures ours against, and the
 # pictures and programs it takes its photograph, wallpaper and screenshots from.

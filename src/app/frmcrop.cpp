@@ -23,6 +23,7 @@
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
@@ -241,6 +242,9 @@ void frmCrop::mnWait_Click(int index) {
 // After hide() the window system still has to unmap the window and let the windows
 // below it repaint; the grab must not catch even a fading frame of ours.
 void frmCrop::hideFromScreen() {
+    hiddenFrameAt_.reset();
+    if (placementWindow_.positionKnown() && !isMaximized() && !isFullScreen())
+        hiddenFrameAt_ = frameGeometry().topLeft();
     hide();
     QCoreApplication::processEvents();
     QWindow* handle = windowHandle();
@@ -248,6 +252,21 @@ void frmCrop::hideFromScreen() {
     waited.start();
     while (handle && handle->isExposed() && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The window comes back exactly where it left. Shown again as it was, mutter places a
+// window by its client position as if that were its frame's (one title bar higher at each
+// capture): so the frame's position is asked for before mapping, and put right once the
+// window manager has framed the window if it still went elsewhere.
+void frmCrop::showOnScreen() {
+    const std::optional<QPoint> at = std::exchange(hiddenFrameAt_, std::nullopt);
+    if (at) move(*at);
+    show();
+    if (!at) return;
+    QTimer::singleShot(kWindowManagerSettleMs, this, [this, at = *at] {
+        if (isVisible() && !isMaximized() && !isFullScreen() && frameGeometry().topLeft() != at)
+            move(at);
+    });
 }
 
 void frmCrop::showPicture(const QImage& picture) {

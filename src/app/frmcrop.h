@@ -126,7 +126,7 @@ private:
     // AcquisitionWindow
     bool isShownOnScreen() const override { return isVisible(); }
     void hideFromScreen() override;
-    void showOnScreen() override { show(); }
+    void showOnScreen() override;
     void showPicture(const QImage& picture) override;
     void selectWholePicture() override { SelectWholePicture(); }
 
@@ -150,6 +150,9 @@ private:
     QString startupCommandLine_;
     void TryStartupLoad();
     bool rememberPending_ = false;
+    // Where the frame was when the window left the screen for a capture (where the window
+    // system tells positions at all).
+    std::optional<QPoint> hiddenFrameAt_;
     // Placement in the settings file and the bound on the window's size.
     QtPlacementWindow placementWindow_{this};
     WindowPlacement placement_;

@@ -41,10 +41,11 @@ int main(int argc, char* argv[]) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
-    // Where only a focused window may use the clipboard (Wayland), the pictures written go
-    // to the other programs through wl-copy as well.
+    // On Wayland the pictures written reach the other programs through wl-copy where the
+    // compositor lets it, otherwise through our focused window.
     const bool clipboardNeedsFocus = trimlet::ClipboardNeedsFocus(QGuiApplication::platformName());
-    trimlet::QtClipboard clipboard(clipboardNeedsFocus);
+    trimlet::QtClipboard clipboard(
+        trimlet::ClipboardWriterForSession(QGuiApplication::platformName()));
     const std::unique_ptr<trimlet::ScreenGrabber> grabber = trimlet::CreateScreenGrabber();
     const std::unique_ptr<trimlet::SoundPlayer> sound = trimlet::CreateSoundPlayer();
     trimlet::QtSaveFileDialog saveDialog;  // opens over the window, once that exists

@@ -2,13 +2,17 @@
 
 #include <QBuffer>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QWindow>
 
 #include "common/picturereader.h"
+#include "platform/session.h"
+#include "platform/waylandglobals.h"
 
 namespace trimlet {
 namespace {
@@ -27,46 +31,151 @@ QStringList PictureFormats(const QMimeData& data) {
     return ordered;
 }
 
+const QString kPng = QStringLiteral("image/png");
+const QString kBmp = QStringLiteral("image/bmp");
+
+// Light compression: this runs inside every capture and copy.
+QByteArray Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (qstrcmp(format, "png") == 0) writer.setCompression(1);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+// A picture offered as PNG first, each format encoded when a program first asks for it.
+// Not as Qt's image data: Qt would offer its own application/x-qt-image first and serve
+// that as BMP, and most programs take the first picture format they are offered. BMP
+// follows only where the order offered is the order seen (X11): a Wayland compositor need
+// not keep it (mutter does not), so there PNG comes alone.
+class PictureMimeData final : public QMimeData {
+public:
+    PictureMimeData(QImage image, bool bmpToo) : image_(std::move(image)), bmpToo_(bmpToo) {}
+    QStringList formats() const override {
+        return bmpToo_ ? QStringList{kPng, kBmp} : QStringList{kPng};
+    }
+    bool hasFormat(const QString& mimeType) const override {
+        return mimeType == kPng || (bmpToo_ && mimeType == kBmp);
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType) const override {
+        if (mimeType == kPng) {
+            if (png_.isEmpty()) png_ = Encoded(image_, "png");
+            return png_;
+        }
+        if (bmpToo_ && mimeType == kBmp) return Encoded(image_, "bmp");
+        return {};
+    }
+
+private:
+    QImage image_;
+    bool bmpToo_;
+    mutable QByteArray png_;  // asked for by every paste, and by a clipboard manager at once
+};
+
 // wl-copy takes the picture as PNG on its standard input, sets the selection through the
 // compositor's data-control protocol and stays behind (detached) to serve it until
-// something else is copied. Light compression: this runs inside every capture.
+// something else is copied. Every wait is short: the window waits on it.
 bool HandToWlCopy(const QImage& image) {
     const QString wlCopy = QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
     if (wlCopy.isEmpty()) return false;
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setCompression(1);
-    if (!writer.write(image)) return false;
+    const QByteArray png = Encoded(image, "png");
+    if (png.isEmpty()) return false;
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(wlCopy, {QStringLiteral("--type"), QStringLiteral("image/png")});
-    if (!process.waitForStarted(2000)) return false;
+    process.start(wlCopy, {QStringLiteral("--type"), kPng});
+    if (!process.waitForStarted(1000)) return false;
     process.write(png);
     process.closeWriteChannel();
     // The foreground part ends once the selection is set; its served copy lives on.
-    if (!process.waitForFinished(5000)) {
+    if (!process.waitForFinished(2000)) {
         process.kill();
-        process.waitForFinished(1000);
+        process.waitForFinished(500);
         return false;
     }
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+// The data-control protocols the installed wl-copy speaks: their names appear in its
+// program file (it binds the globals by name).
+QStringList WlCopyProtocols() {
+    QFile program(QStandardPaths::findExecutable(QStringLiteral("wl-copy")));
+    if (program.fileName().isEmpty() || !program.open(QIODevice::ReadOnly) ||
+        program.size() > (16 << 20))
+        return {};
+    const QByteArray bytes = program.readAll();
+    QStringList spoken;
+    for (const QString& name : kDataControlProtocols)
+        if (bytes.contains(name.toLatin1())) spoken << name;
+    return spoken;
+}
+
+// Calls `pressed` before a key or mouse button press reaches the program's windows.
+class InputWatch final : public QObject {
+public:
+    explicit InputWatch(std::function<void()> pressed) : pressed_(std::move(pressed)) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress)
+            pressed_();
+        return false;
+    }
+
+private:
+    std::function<void()> pressed_;
+};
+
 }  // namespace
 
-QtClipboard::QtClipboard(bool handToWlCopy) : handToWlCopy_(handToWlCopy) {
+ClipboardWriter ChooseClipboardWriter(bool wayland, const QStringList& compositorGlobals,
+                                      const QStringList& wlCopyProtocols) {
+    if (!wayland) return ClipboardWriter::Toolkit;
+    for (const QString& protocol : kDataControlProtocols)
+        if (compositorGlobals.contains(protocol) && wlCopyProtocols.contains(protocol))
+            return ClipboardWriter::DataControlTool;
+    return ClipboardWriter::FocusedToolkit;
+}
+
+ClipboardWriter ClipboardWriterForSession(const QString& platformName) {
+    using namespace std::chrono_literals;
+    const bool wayland = ClipboardNeedsFocus(platformName);
+    if (!wayland) return ClipboardWriter::Toolkit;
+    return ChooseClipboardWriter(wayland, WaylandGlobals(1s), WlCopyProtocols());
+}
+
+QtClipboard::QtClipboard(ClipboardWriter writer) : writer_(writer) {
     QClipboard* cb = QGuiApplication::clipboard();
-    if (handToWlCopy_ && cb)
-        forget_ = QObject::connect(cb, &QClipboard::changed, cb, [this](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard) handedOver_.reset();
-        });
+    if (!cb) return;
+    // Another program's content replaces ours (with the focus, on Wayland).
+    forget_ = QObject::connect(cb, &QClipboard::changed, cb, [this, cb](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard && !waitingForFocus_ && !cb->ownsClipboard())
+            handedOver_.reset();
+    });
+    if (writer_ == ClipboardWriter::Toolkit) return;
+    // A picture that waits for the focus is offered once a window of ours has it, after
+    // the focus change has been handled in full.
+    focus_ = QObject::connect(
+        qGuiApp, &QGuiApplication::focusWindowChanged, cb,
+        [this](QWindow* window) {
+            inputSinceFocus_ = false;
+            if (window && waitingForFocus_ && handedOver_) offerNow(*handedOver_);
+        },
+        Qt::QueuedConnection);
+    inputWatch_ = std::make_unique<InputWatch>([this] {
+        inputSinceFocus_ = true;
+        if (offerAgainOnInput_ && handedOver_ && QGuiApplication::clipboard()->ownsClipboard())
+            offerNow(*handedOver_);
+        offerAgainOnInput_ = false;
+    });
+    qGuiApp->installEventFilter(inputWatch_.get());
 }
 
 QtClipboard::~QtClipboard() {
+    if (inputWatch_ && qGuiApp) qGuiApp->removeEventFilter(inputWatch_.get());
     QObject::disconnect(forget_);
+    QObject::disconnect(focus_);
     QObject::disconnect(watch_);
 }
 
@@ -99,12 +208,28 @@ std::optional<QImage> QtClipboard::readImage() {
 bool QtClipboard::writeImage(const QImage& image) {
     QClipboard* cb = QGuiApplication::clipboard();
     if (!cb || image.isNull()) return false;
-    if (handToWlCopy_ && HandToWlCopy(image)) {
+    if (writer_ == ClipboardWriter::DataControlTool && HandToWlCopy(image)) {
+        waitingForFocus_ = false;
         handedOver_ = image;
         return true;
     }
-    cb->setImage(image, QClipboard::Clipboard);
+    // (Also where wl-copy failed.)
+    if (writer_ != ClipboardWriter::Toolkit && !QGuiApplication::focusWindow()) {
+        handedOver_ = image;
+        waitingForFocus_ = true;
+        return true;
+    }
+    offerNow(image);
     return true;
+}
+
+void QtClipboard::offerNow(QImage image) {
+    waitingForFocus_ = false;
+    offerAgainOnInput_ = writer_ != ClipboardWriter::Toolkit && !inputSinceFocus_;
+    // Qt takes the data over; its change signal comes before the picture is remembered.
+    QGuiApplication::clipboard()->setMimeData(
+        new PictureMimeData(image, writer_ == ClipboardWriter::Toolkit), QClipboard::Clipboard);
+    handedOver_ = std::move(image);
 }
 
 void QtClipboard::watchChanges(std::function<void()> changed) {

@@ -2,7 +2,9 @@
 
 #include <QImage>
 #include <QMetaObject>
+#include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace trimlet {
@@ -23,27 +25,64 @@ public:
     virtual void watchChanges(std::function<void()> changed) = 0;
 };
 
-// The clipboard of the running QGuiApplication.
+// How the pictures the program writes reach the other programs.
+enum class ClipboardWriter {
+    // The toolkit's clipboard, at any moment (X11: any client may own the selection).
+    Toolkit,
+    // wl-copy, through the compositor's data-control protocol: needs no window of ours,
+    // and serves on after the program has ended.
+    DataControlTool,
+    // The toolkit's Wayland clipboard, set while a window of ours has the keyboard focus
+    // (the compositor turns the offer down otherwise); a picture written without the
+    // focus waits for the window's return.
+    FocusedToolkit,
+};
+
+// The data-control protocols, newest first, as their globals are named.
+inline const QStringList kDataControlProtocols = {QStringLiteral("ext_data_control_manager_v1"),
+                                                  QStringLiteral("zwlr_data_control_manager_v1")};
+
+// On Wayland, wl-copy where the compositor announces a data-control protocol that wl-copy
+// speaks (without one, wl-copy maps a surface of its own and takes the keyboard focus from
+// the window); otherwise the toolkit's clipboard, used while focused.
+[[nodiscard]] ClipboardWriter ChooseClipboardWriter(bool wayland,
+                                                    const QStringList& compositorGlobals,
+                                                    const QStringList& wlCopyProtocols);
+// The same for this process: the platform plugin's name, the compositor's globals and
+// the installed wl-copy.
+[[nodiscard]] ClipboardWriter ClipboardWriterForSession(const QString& platformName);
+
+// The clipboard of the running QGuiApplication. A picture is offered as image/png first
+// (on X11 image/bmp after it, on Wayland PNG alone): programs that take the first picture
+// format offered get the lossless, compact one.
 class QtClipboard final : public Clipboard {
 public:
-    QtClipboard() = default;
-    // handToWlCopy: pictures are written through `wl-copy`, which offers them to the other
-    // Wayland clients. Qt's own offer is accepted only right after a key or button press
-    // in the program's window, and one that was turned down stays in Qt as if it were
-    // the clipboard; so a file given at start-up, or the screen grabbed while the window
-    // is hidden, would otherwise never leave the program.
-    explicit QtClipboard(bool handToWlCopy);
+    explicit QtClipboard(ClipboardWriter writer = ClipboardWriter::Toolkit);
     ~QtClipboard() override;
     std::optional<QImage> readImage() override;
     [[nodiscard]] bool writeImage(const QImage& image) override;
     void watchChanges(std::function<void()> changed) override;
 
 private:
-    bool handToWlCopy_ = false;
-    // The picture last handed to wl-copy, read back from here until the window system
-    // tells of the next clipboard content (our own offer reaches us only with the focus).
+    void offerNow(QImage image);  // a copy: the remembered picture may be handed in
+
+    ClipboardWriter writer_;
+    // The picture last written, read back from here until another program's content
+    // replaces it: one handed to wl-copy reaches us only with the focus, and one waiting
+    // for the focus is not on the clipboard yet.
     std::optional<QImage> handedOver_;
+    // FocusedToolkit: written while no window of ours had the focus.
+    bool waitingForFocus_ = false;
+    // FocusedToolkit: a compositor may take an offer only with the serial of an input
+    // event (mutter keeps the clipboard's owner against an offer older than its own), and
+    // Qt sends the serial of the last key or button pressed in the program. An offer made
+    // before any input since the window got the focus (a file given at start-up) is made
+    // again at the first key or button press.
+    bool inputSinceFocus_ = false;
+    bool offerAgainOnInput_ = false;
+    std::unique_ptr<QObject> inputWatch_;
     QMetaObject::Connection forget_;
+    QMetaObject::Connection focus_;
     QMetaObject::Connection watch_;
 };
 

@@ -4,10 +4,12 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace trimlet {
@@ -112,14 +114,21 @@ WaylandScreenGrabber::WaylandScreenGrabber(ScreenshotPortal& portal, ScreenGrabb
     : portal_(portal), compositorGrab_(compositorGrab), files_(std::move(files)) {}
 
 QImage WaylandScreenGrabber::grabDesktop() {
+    const QString pictures = files_.picturesFolder ? files_.picturesFolder() : QString();
+    const bool madeFolder =
+        !pictures.isEmpty() && !QDir(pictures).exists() && QDir().mkpath(pictures);
     const PortalAnswer answer = portal_.requestScreenshot();
+    QImage shot;
+    if (answer.kind == PortalAnswer::Kind::Saved) {
+        shot = files_.read ? files_.read(answer.file) : QImage();
+        // The file was written for us alone; the user never asked to keep it.
+        if (files_.remove) (void)files_.remove(answer.file);
+    }
+    // Only an empty folder goes.
+    if (madeFolder) (void)QDir().rmdir(pictures);
     switch (answer.kind) {
-        case PortalAnswer::Kind::Saved: {
-            QImage shot = files_.read ? files_.read(answer.file) : QImage();
-            // The file was written for us alone; the user never asked to keep it.
-            if (files_.remove) (void)files_.remove(answer.file);
+        case PortalAnswer::Kind::Saved:
             return shot.isNull() ? QImage() : shot.convertToFormat(QImage::Format_RGB32);
-        }
         case PortalAnswer::Kind::NoService:
             return compositorGrab_ ? compositorGrab_->grabDesktop() : QImage();
         case PortalAnswer::Kind::Refused:
@@ -131,7 +140,8 @@ QImage WaylandScreenGrabber::grabDesktop() {
 
 WaylandScreenGrabber::Files DiskFiles() {
     return {[](const QString& path) { return QImage(path); },
-            [](const QString& path) { return QFile::remove(path); }};
+            [](const QString& path) { return QFile::remove(path); },
+            [] { return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation); }};
 }
 
 }  // namespace trimlet

@@ -60,13 +60,17 @@ private:
 };
 
 // Capture in a Wayland session, decided at each capture: the portal's picture, read from
-// the file it wrote and that file then removed; where no portal exists at all, the
-// compositor's own screen grab (when there is one); otherwise nothing (a null picture).
+// the file it wrote and that file then removed (wherever it was written); where no portal exists at
+// all, the compositor's own screen grab (when there is one); otherwise nothing (a null picture).
 class WaylandScreenGrabber final : public ScreenGrabber {
 public:
     struct Files {
         std::function<QImage(const QString&)> read;
         std::function<bool(const QString&)> remove;
+        // The user's pictures folder, where some portals save every screenshot (and
+        // without which they fail): made for the request where it is missing, and removed
+        // again after it when it was made for it and is still empty. None: not looked at.
+        std::function<QString()> picturesFolder;
     };
     WaylandScreenGrabber(ScreenshotPortal& portal, ScreenGrabber* compositorGrab, Files files);
     QImage grabDesktop() override;

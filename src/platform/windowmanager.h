@@ -11,5 +11,8 @@ namespace trimlet {
 // Whether the running window manager gives a dialog a minimise button whatever its Motif
 // hints ask (openbox): there only a window of the toolbar type has a close box alone.
 [[nodiscard]] bool DialogNeedsToolbarTypeForCloseBoxOnly();
+// The same where the window manager lets any dialog that takes the keyboard be minimised
+// and no toolbar be closed (KWin): there a window of the utility type has a close box alone.
+[[nodiscard]] bool DialogNeedsUtilityTypeForCloseBoxOnly();
 
 }  // namespace trimlet

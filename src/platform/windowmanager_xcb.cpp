@@ -62,4 +62,8 @@ bool DialogNeedsToolbarTypeForCloseBoxOnly() {
     return WindowManagerName().compare(QLatin1String("Openbox"), Qt::CaseInsensitive) == 0;
 }
 
+bool DialogNeedsUtilityTypeForCloseBoxOnly() {
+    return WindowManagerName().compare(QLatin1String("KWin"), Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace trimlet

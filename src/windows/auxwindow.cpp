@@ -43,9 +43,14 @@ void AuxWindow::showEvent(QShowEvent* event) {
     if (event->spontaneous()) return;
     // Window managers that heed the Motif hints show the close box alone; openbox gives
     // every dialog a minimise button and keeps that only from a toolbar window (which it
-    // frames like a dialog, with its title, and keeps above its main window). The
-    // type is read when the window is mapped, which follows this event.
-    if (DialogNeedsToolbarTypeForCloseBoxOnly()) setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    // frames like a dialog, with its title, and keeps above its main window); KWin lets
+    // any dialog that takes the keyboard be minimised and closes no toolbar, and keeps
+    // that only from a utility window. The type is read when the window is mapped, which
+    // follows this event.
+    if (DialogNeedsToolbarTypeForCloseBoxOnly())
+        setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    else if (DialogNeedsUtilityTypeForCloseBoxOnly())
+        setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
     // The toolkit's own placement takes the frame to be all above and left of the
     // window, a title bar too high; place the window by the main window's frame margins
     // instead (the window manager draws the same frame round both).

@@ -1,11 +1,13 @@
-# The main window under a real window manager ($WM: openbox, xfwm4 or fluxbox),
+# The main window under a real window manager ($WM: openbox, xfwm4, fluxbox, or the
+# compositing mutter and kwin_x11),
 # sourced by test_wm_*.sh after lib.sh: maximising fills the work area; a maximised
 # close stores the normal rectangle and the maximised state, and restoring after the
 # next start gives exactly that rectangle; a minimised close stores the normal
 # rectangle and the normal state; five start/close cycles never drift; dragging the
 # borders stops at 400 x 240 and at the screen; the help and version windows open from
 # the menu modal, centred over the main window and above it, with a close box and no
-# way to maximise or minimise them. Outer rectangles are read as the client's plus
+# way to maximise or minimise them; three captures in a row leave the window exactly where
+# it was. Outer rectangles are read as the client's plus
 # _NET_FRAME_EXTENTS.
 
 command -v "$WM" > /dev/null || { echo "SKIP: $WM is not installed"; exit 77; }
@@ -26,6 +28,15 @@ case $WM in
         export DBUS_SESSION_BUS_ADDRESS
         E2E_PIDS+=("$BUS_PID")
         spawn xfwm4 --compositor=off --sm-client-disable ;;
+    mutter | kwin_x11)
+        command -v dbus-daemon > /dev/null || { echo "SKIP: dbus-daemon is not installed"; exit 77; }
+        read -r DBUS_SESSION_BUS_ADDRESS BUS_PID < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 | paste -s -d' ')
+        export DBUS_SESSION_BUS_ADDRESS
+        E2E_PIDS+=("$BUS_PID")
+        if [ "$WM" = mutter ]; then spawn mutter --x11 --replace --sm-disable
+        else spawn kwin_x11 --replace; fi
+        # (Both composite: a window mapped is drawn a frame later.)
+        ;;
     fluxbox)
         mkdir -p "$HOME/.fluxbox"
         printf 'background: none\n' > "$HOME/.fluxbox/overlay"
@@ -41,8 +52,10 @@ wmctrl -m > /dev/null 2>&1 || fail "$WM did not start"
 sleep 0.5
 
 # The work area and the screen, from the root window.
-read -r WA_X WA_Y WA_W WA_H < <(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | cut -d' ' -f1-4)
 read -r SCR_W SCR_H < <(xdpyinfo | sed -n 's/.*dimensions: *\([0-9]*\)x\([0-9]*\) pixels.*/\1 \2/p')
+read -r WA_X WA_Y WA_W WA_H < <(xprop -root _NET_WORKAREA | grep '=' | sed 's/.*= //; s/,//g' | cut -d' ' -f1-4)
+# Without an announced work area (kwin_x11 without a panel), the screen.
+[ -n "${WA_H:-}" ] || { WA_X=0 WA_Y=0 WA_W=$SCR_W WA_H=$SCR_H; }
 
 # Client rectangle "x y w h" of window $1 on the root window. (xwininfo, not xdotool:
 # xdotool counts a reparented window's offset in its frame twice.)
@@ -102,8 +115,29 @@ NORMAL="200 150 600 450"
 NORMAL_INI=" 3000| 2250| 9000| 6750"
 printf '[Window]\nLeft= 3000\nTop= 2250\nWidth= 9000\nHeight= 6750\nWindowState= 0\n' > "$INI"
 
+# A known picture on the clipboard (the start shows it), and the shortest capture wait.
+convert -size 40x30 xc:blue "$E2E_TMP/start.png"
+clipboard_put_png "$E2E_TMP/start.png"
+printf '[Wait]\nCapture=500\n' >> "$INI"
 start_app
 outer_is "$ID" "$NORMAL" "start in the normal state"
+
+# Three captures: each time the window leaves the screen and comes back exactly where it
+# was. (画面ｷｬﾌﾟﾁｬ sits at 200..273 in the strip 16 rows above the blue picture.)
+top=$(picture_top "$ID" "192,255,0") || fail "the picture is not on the screen"
+for i in 1 2 3; do
+    xdotool mousemove --window "$ID" 236 $((top - 16)) click 1
+    for _ in $(seq 50); do
+        xwininfo -id "$ID" | grep -q IsUnMapped && break
+        sleep 0.05
+    done
+    for _ in $(seq 100); do
+        xwininfo -id "$ID" | grep -q IsViewable && break
+        sleep 0.05
+    done
+    wait_caption "$ID" "選択(1,1)-($SCR_W,$SCR_H) W=$SCR_W H=$SCR_H" 20
+    outer_is "$ID" "$NORMAL" "after capture $i"
+done
 
 # Maximised: exactly the work area.
 wmctrl -i -r "$ID" -b add,maximized_vert,maximized_horz

@@ -6,6 +6,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTest>
+#include <QWindow>
 
 #include "platform/clipboard.h"
 
@@ -91,6 +93,81 @@ TEST(QtClipboard, OurOwnPictureIsSharedNotCopied) {
     const std::optional<QImage> read = clipboard.readImage();
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->constBits(), picture.constBits());
+}
+
+// Programs that paste take the first picture format offered: PNG, served as the very
+// picture (not Qt's own image type, which it serves as BMP).
+TEST(QtClipboard, OurPictureIsOfferedAsPngFirst) {
+    QImage picture(37, 21, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgb(x * 7, y * 11, 99));
+    QtClipboard clipboard;
+    ASSERT_TRUE(clipboard.writeImage(picture));
+    const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(offered, nullptr);
+    ASSERT_FALSE(offered->formats().isEmpty());
+    EXPECT_EQ(offered->formats().first(), QStringLiteral("image/png"));
+    const QByteArray png = offered->data(QStringLiteral("image/png"));
+    EXPECT_TRUE(png.startsWith("\x89PNG"));
+    EXPECT_EQ(QImage::fromData(png).convertToFormat(QImage::Format_RGB32), picture);
+}
+
+// Where the compositor lets only a focused window set the clipboard, a picture written
+// while no window of ours has the focus (a capture, with the window hidden) is read back
+// at once and offered once a window of ours is focused again.
+TEST(QtClipboard, WithoutTheFocusThePictureWaitsForIt) {
+    auto* before = new QMimeData;
+    before->setText(QStringLiteral("someone else's"));
+    QGuiApplication::clipboard()->setMimeData(before);
+    ASSERT_EQ(QGuiApplication::focusWindow(), nullptr);
+    QImage picture(5, 4, QImage::Format_RGB32);
+    picture.fill(qRgb(1, 2, 3));
+    QtClipboard clipboard(ClipboardWriter::FocusedToolkit);
+    ASSERT_TRUE(clipboard.writeImage(picture));
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), QStringLiteral("someone else's"));
+    std::optional<QImage> read = clipboard.readImage();
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, picture);
+
+    QWindow window;
+    window.show();
+    window.requestActivate();
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), &window, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->mimeData()->formats().value(0),
+                              QStringLiteral("image/png"), 5000);
+    read = clipboard.readImage();
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, picture);
+}
+
+// Which way the pictures leave the program, from what the compositor announces and what
+// the installed wl-copy speaks.
+TEST(ChooseClipboardWriter, DataControlOnlyWhereBothSpeakIt) {
+    const QStringList none;
+    const QStringList wlr = {QStringLiteral("wl_seat"),
+                             QStringLiteral("zwlr_data_control_manager_v1")};
+    const QStringList ext = {QStringLiteral("wl_seat"),
+                             QStringLiteral("ext_data_control_manager_v1")};
+    const QStringList both = wlr + ext;
+    const struct {
+        const char* what;
+        bool wayland;
+        QStringList globals, wlCopy;
+        ClipboardWriter expected;
+    } rows[] = {
+        {"X11", false, wlr, wlr, ClipboardWriter::Toolkit},
+        {"wlroots", true, wlr, wlr, ClipboardWriter::DataControlTool},
+        {"no data-control (mutter)",
+         true,
+         {QStringLiteral("wl_seat")},
+         both,
+         ClipboardWriter::FocusedToolkit},
+        {"ext only, an older wl-copy", true, ext, wlr, ClipboardWriter::FocusedToolkit},
+        {"ext only, a newer wl-copy", true, ext, both, ClipboardWriter::DataControlTool},
+        {"no wl-copy", true, both, none, ClipboardWriter::FocusedToolkit},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(ChooseClipboardWriter(r.wayland, r.globals, r.wlCopy), r.expected) << r.what;
 }
 
 }  // namespace

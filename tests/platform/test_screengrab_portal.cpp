@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include "platform/screengrab_portal.h"
@@ -85,7 +86,8 @@ struct WaylandRig {
                                   [this](const QString& p) {
                                       removed.push_back(p);
                                       return true;
-                                  }}};
+                                  },
+                                  {}}};
 };
 
 TEST(WaylandScreenGrabber, ASavedShotIsReadThenItsFileRemoved) {
@@ -154,6 +156,37 @@ TEST(WaylandScreenGrabber, OnDiskOnlyTheReturnedFileGoes) {
     EXPECT_EQ(grabber.grabDesktop(), PatternImage(40, 30));
     EXPECT_FALSE(QFile::exists(shotPath));
     EXPECT_TRUE(QFile::exists(neighbour));
+}
+
+// Some portals save every screenshot in the user's pictures folder and fail without one:
+// the folder is there for the request, and a folder made for it goes again, empty.
+TEST(WaylandScreenGrabber, ThePicturesFolderIsThereForTheRequestAndOnlyWhatWasMadeGoes) {
+    for (const bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "the folder existed" : "no folder");
+        QTemporaryDir home;
+        const QString pictures = home.filePath(QStringLiteral("Pictures"));
+        if (existed) {
+            ASSERT_TRUE(QDir().mkpath(pictures));
+        }
+        struct SavingPortal final : ScreenshotPortal {
+            QString folder;
+            PortalAnswer requestScreenshot() override {
+                const QString file = folder + QStringLiteral("/Screenshot_20261208.png");
+                if (!QDir(folder).exists() || !PatternImage(8, 6).save(file))
+                    return {Kind::Failed, {}};
+                return {Kind::Saved, file};
+            }
+        } portal;
+        portal.folder = pictures;
+        WaylandScreenGrabber::Files files = DiskFiles();
+        files.picturesFolder = [&] { return pictures; };
+        WaylandScreenGrabber grabber(portal, nullptr, files);
+        EXPECT_EQ(grabber.grabDesktop(), PatternImage(8, 6));
+        EXPECT_EQ(QDir(pictures).exists(), existed);
+        if (existed) {
+            EXPECT_TRUE(QDir(pictures).isEmpty());
+        }
+    }
 }
 
 TEST(SessionScreenGrabber, TheSessionIsAskedAtEachCapture) {

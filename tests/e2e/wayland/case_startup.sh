@@ -16,7 +16,7 @@ wait_caption "選択(1,1)-(120,90) W=120 H=90"
 shot reload.png
 
 # Closing writes size and state, and keeps the stored position.
-swaymsg '[title="^選択"] kill' >/dev/null || fail "cannot close the window"
+close_window
 for _ in $(seq 50); do
     grep -q '^Capture=' "$TOP/trimlet.ini" && break
     sleep 0.1

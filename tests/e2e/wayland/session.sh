@@ -221,6 +221,9 @@ start_for_capture() {
 }
 press_reload() { press_button $((PIC_X + 344)); }
 
+# Closes the program's window as its close box would.
+close_window() { swaymsg '[title="^選択"] kill' >/dev/null || fail "cannot close the window"; }
+
 CASE=$2
 cd "$TOP" || exit 1
 source "$CASE"
