@@ -20,13 +20,15 @@
 
 #include "app/layoutview.h"
 #include "app/scrollbarmirror.h"
-#include "windows/windowframe.h"
 #include "export/quality.h"
+#include "platform/busypointer.h"
 #include "platform/clipboard.h"
+#include "platform/savedialog.h"
 #include "settings/windowplacement.h"
 #include "windows/frmhelp.h"
 #include "windows/frmversion.h"
 #include "windows/qualitybox.h"
+#include "windows/windowframe.h"
 
 namespace trimlet {
 namespace {
@@ -68,6 +70,30 @@ private:
     QComboBox* box_;
 };
 
+// The save dialog as the save sequence sees it: once a name is given, the rest of the
+// save shows the busy pointer when it runs long (never the dialog itself).
+class BusyAfterDialog final : public SaveFileDialog {
+public:
+    BusyAfterDialog(SaveFileDialog& dialog, BusyPointer* busy) : dialog_(dialog), busy_(busy) {}
+    ~BusyAfterDialog() override {
+        if (begun_) busy_->end();
+    }
+    std::optional<QString> askFileName(const QString& filter, const QString& initialName,
+                                       const QString& folder) override {
+        std::optional<QString> name = dialog_.askFileName(filter, initialName, folder);
+        if (name && busy_ && !begun_) {
+            busy_->begin();
+            begun_ = true;
+        }
+        return name;
+    }
+
+private:
+    SaveFileDialog& dialog_;
+    BusyPointer* busy_;
+    bool begun_ = false;
+};
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
                         const QRect& geometry) {
     auto* b = new QPushButton(text, parent);
@@ -83,7 +109,7 @@ frmCrop::frmCrop(CropServices services, QWidget* parent)
     : QMainWindow(parent),
       services_(WithStandIns(std::move(services))),
       acquirer_(*this, {*services_.clipboard, *services_.grabber, services_.sleep,
-                        services_.processEvents}),
+                        services_.processEvents, services_.busy}),
       editor_(sel_, view_, [this] { ShowSelection(); }) {
     setWindowTitle(QStringLiteral("トリムレット"));
     BuildControls();
@@ -312,6 +338,7 @@ void frmCrop::VS_Change() {
 // --- start-up and shutdown -----------------------------------------------------------
 
 void frmCrop::Form_Load(const QString& commandLine) {
+    startupClock_.start();
     sizeBound_.InstallSizeHook(this);
     placement_.LoadWindowPlacement(placementWindow_, SettingsPath(), kDefaultLeft, kDefaultTop,
                                    kDefaultWidth, kDefaultHeight);
@@ -335,7 +362,16 @@ void frmCrop::Form_Load(const QString& commandLine) {
                            &frmCrop::LoadStartupClipboard);
         return;
     }
-    acquirer_.startUp(commandLine, false);
+    // A Print Screen is taken with the window off the screen, should a long read have
+    // shown it already.
+    startingUp_ = true;
+    acquirer_.startUp(commandLine, true);
+    startingUp_ = false;
+}
+
+void frmCrop::WhileWaiting() {
+    if (startingUp_ && !unloaded_ && !isVisible() && startupClock_.elapsed() >= kStartupShowAfterMs)
+        show();
 }
 
 void frmCrop::TryStartupLoad() {
@@ -365,15 +401,17 @@ void frmCrop::Form_Unload() {
 // --- saving and the menu --------------------------------------------------------------
 
 void frmCrop::cmdSave_Click(int index) {
-    const SaveReport report = SaveSelection(
-        index, sel_.highlight(), picCrop_->picture(), cbJpg_->currentText().toStdString(),
-        *services_.saveDialog, *services_.sound, saveFolder_.folder());
+    BusyAfterDialog dialog(*services_.saveDialog, services_.busy);
+    const SaveReport report = SaveSelection(index, sel_.highlight(), picCrop_->picture(),
+                                            cbJpg_->currentText().toStdString(), dialog,
+                                            *services_.sound, saveFolder_.folder());
     saveFolder_.remember(report);
     if (report.outcome == SaveOutcome::Failed)
         qWarning("trimlet: the picture was not saved: %s", report.error.c_str());
 }
 
 void frmCrop::mnCopy_Click() {
+    const BusyScope busy(services_.busy);
     // The sound tells whether it worked.
     (void)CopySelection(sel_.highlight(), picCrop_->picture(), *services_.clipboard,
                         *services_.sound);
