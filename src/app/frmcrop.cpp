@@ -370,8 +370,12 @@ void frmCrop::Form_Load(const QString& commandLine) {
 }
 
 void frmCrop::WhileWaiting() {
-    if (startingUp_ && !unloaded_ && !isVisible() && startupClock_.elapsed() >= kStartupShowAfterMs)
+    if (startingUp_ && !unloaded_ && !isVisible() &&
+        startupClock_.elapsed() >= kStartupShowAfterMs) {
         show();
+        // The busy pointer of the load takes in the window.
+        const BusyScope busy(services_.busy);
+    }
 }
 
 void frmCrop::TryStartupLoad() {

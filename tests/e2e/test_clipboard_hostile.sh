@@ -9,6 +9,26 @@ OWNER=${HOSTILE_CLIPBOARD_OWNER:-}
 
 now_ms() { date +%s%3N; }
 
+# The pointer's shape where it is now, as "width height hot-x hot-y checksum".
+pointer_shape() {
+    python3 - <<'PY'
+import ctypes, zlib
+x11 = ctypes.CDLL("libX11.so.6")
+xfixes = ctypes.CDLL("libXfixes.so.3")
+class Image(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                ("height", ctypes.c_ushort), ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                ("serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong))]
+x11.XOpenDisplay.restype = ctypes.c_void_p
+xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(Image)
+xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+d = x11.XOpenDisplay(None)
+i = xfixes.XFixesGetCursorImage(d).contents
+px = bytes(str([i.pixels[n] & 0xFFFFFFFF for n in range(i.width * i.height)]), "ascii")
+print(i.width, i.height, i.xhot, i.yhot, zlib.crc32(px))
+PY
+}
+
 # The row, in window $1's coordinates, where the grey view begins (column 2).
 grey_top() {
     local row
@@ -99,6 +119,16 @@ id=$(wait_window '^(トリムレット|選択)' 10) || fail "slow owner: no main
 took=$(($(now_ms) - t0))
 echo "slow owner: first window after $took ms"
 [ "$took" -le 2000 ] || fail "slow owner: the first window took $took ms"
+# Over the window the pointer is the busy one while the picture comes in, and the
+# window's own one afterwards.
+xdotool mousemove --window "$id" 200 150
+sleep 0.3
+busy=$(pointer_shape)
 wait_caption "$id" "選択(1,1)-(8000,8000) W=8000 H=8000" 30
+xdotool mousemove --window "$id" 210 160
+sleep 0.3
+after=$(pointer_shape)
+echo "pointer while loading: $busy; after: $after"
+[ "$busy" != "$after" ] || fail "slow owner: no busy pointer while the picture came in"
 echo "slow owner: picture in after $(($(now_ms) - t0)) ms"
 echo "hostile clipboard e2e passed"
