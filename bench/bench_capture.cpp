@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     trimlet::CropServices s;
     s.clipboard = &clipboard;
     s.grabber = grabber.get();
-    s.sleep = [](int) {};
+    s.sleep = [](int) { return true; };
     s.processEvents = [] { QCoreApplication::processEvents(); };
     trimlet::frmCrop window(s);
     window.show();

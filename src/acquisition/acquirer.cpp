@@ -7,6 +7,7 @@
 
 #include "acquisition/clipboardload.h"
 #include "acquisition/picturefile.h"
+#include "platform/busypointer.h"
 
 namespace trimlet {
 
@@ -23,6 +24,7 @@ bool Acquirer::sendPrintScreen() {
 }
 
 void Acquirer::loadFromClipboard() {
+    const BusyScope busy(services_.busy);
     // Without a picture of the screen the second read finds the clipboard as it was.
     const std::optional<QImage> picture =
         ReadClipboardPicture(services_.clipboard, [this] { (void)sendPrintScreen(); });
@@ -36,7 +38,10 @@ void Acquirer::reload() {
 
 void Acquirer::capture(int waitMilliseconds) {
     window_.hideFromScreen();
-    services_.sleep(waitMilliseconds);
+    if (!services_.sleep(waitMilliseconds)) {
+        window_.showOnScreen();
+        return;
+    }
     const bool captured = sendPrintScreen();
     window_.showOnScreen();
     // No picture of the screen (a portal that failed, refused or did not answer): the
@@ -45,6 +50,7 @@ void Acquirer::capture(int waitMilliseconds) {
 }
 
 bool Acquirer::putFileOnClipboard(const QString& path) {
+    const BusyScope busy(services_.busy);
     return PutFileOnClipboard(path, services_.clipboard);
 }
 

@@ -8,8 +8,13 @@ class QMimeData;
 
 namespace trimlet {
 
+class BusyPointer;
 class Clipboard;
 class ScreenGrabber;
+
+// How long start-up waits for the clipboard before the window is shown meanwhile (the
+// picture follows once it is in).
+inline constexpr int kStartupShowAfterMs = 1000;
 
 // The main window as the ways in see it: it can leave the screen for a capture, and
 // it shows the picture that was read.
@@ -32,10 +37,13 @@ public:
 struct AcquisitionServices {
     Clipboard& clipboard;
     ScreenGrabber& grabber;
-    // Blocks for the capture wait.
-    std::function<void(int milliseconds)> sleep;
+    // Blocks for the capture wait; false when it was cut short because the program is
+    // ending (the capture is then abandoned).
+    std::function<bool(int milliseconds)> sleep;
     // Lets pending window events run (the clipboard's own among them).
     std::function<void()> processEvents;
+    // Shown while a load runs long (none: nothing shown); never during the capture wait.
+    BusyPointer* busy;
 };
 
 // Every way a picture gets into the view: the clipboard read (reload, start-up), the
@@ -53,7 +61,8 @@ public:
     void reload();
     // The capture button: hide the window, wait until hidden, the capture wait, grab the
     // screen onto the clipboard, show the window again, then the reload. A grab that gave
-    // no picture leaves the view (and its picture) as it was.
+    // no picture, or a wait cut short by the program's end, leaves the view (and its
+    // picture) as it was.
     void capture(int waitMilliseconds);
     // Puts a file's picture on the clipboard; false (clipboard untouched) when the file
     // cannot be loaded as a picture.

@@ -53,7 +53,7 @@ CropServices WithStandIns(CropServices services) {
     Fill<SoundPlayer, Silence>(services.sound);
     Fill<SaveFileDialog, CancelledDialog>(services.saveDialog);
     Fill<UrlOpener, NoBrowser>(services.urlOpener);
-    if (!services.sleep) services.sleep = [](int) {};
+    if (!services.sleep) services.sleep = [](int) { return true; };
     if (!services.processEvents) services.processEvents = [] {};
     if (!services.settingsFile) services.settingsFile = [] { return QString(); };
     return services;

@@ -5,6 +5,7 @@
 
 namespace trimlet {
 
+class BusyPointer;
 class Clipboard;
 class SaveFileDialog;
 class ScreenGrabber;
@@ -25,8 +26,11 @@ struct CropServices {
     SaveFileDialog* saveDialog = nullptr;
     // None: addresses go nowhere.
     UrlOpener* urlOpener = nullptr;
-    // Blocks for the capture wait; the real one sleeps. None: no wait.
-    std::function<void(int milliseconds)> sleep;
+    // Shown while a load, a save or a copy runs long. None: nothing shown.
+    BusyPointer* busy = nullptr;
+    // Blocks for the capture wait; the real one sleeps, and gives false when it was cut
+    // short because the program is ending. None: no wait.
+    std::function<bool(int milliseconds)> sleep;
     // Lets pending window events run; the real one processes the event queue. None:
     // nothing runs.
     std::function<void()> processEvents;

@@ -29,7 +29,9 @@
 #include "app/scrollbarmirror.h"
 #include "common/numtext.h"
 #include "export/quality.h"
+#include "platform/busypointer.h"
 #include "platform/clipboard.h"
+#include "platform/savedialog.h"
 #include "platform/sound.h"
 #include "selection/inputcodes.h"
 #include "settings/viewsettings.h"
@@ -80,6 +82,30 @@ private:
     QComboBox* box_;
 };
 
+// The save dialog as the save sequence sees it: once a name is given, the rest of the
+// save shows the busy pointer when it runs long (never the dialog itself).
+class BusyAfterDialog final : public SaveFileDialog {
+public:
+    BusyAfterDialog(SaveFileDialog& dialog, BusyPointer* busy) : dialog_(dialog), busy_(busy) {}
+    ~BusyAfterDialog() override {
+        if (begun_) busy_->end();
+    }
+    std::optional<QString> askFileName(const QString& filter, const QString& initialName,
+                                       const QString& folder) override {
+        std::optional<QString> name = dialog_.askFileName(filter, initialName, folder);
+        if (name && busy_ && !begun_) {
+            busy_->begin();
+            begun_ = true;
+        }
+        return name;
+    }
+
+private:
+    SaveFileDialog& dialog_;
+    BusyPointer* busy_;
+    bool begun_ = false;
+};
+
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& text,
                         const QRect& geometry) {
     auto* b = new QPushButton(text, parent);
@@ -95,7 +121,7 @@ frmCrop::frmCrop(CropServices services, QWidget* parent)
     : QMainWindow(parent),
       services_(WithStandIns(std::move(services))),
       acquirer_(*this, {*services_.clipboard, *services_.grabber, services_.sleep,
-                        services_.processEvents}),
+                        services_.processEvents, services_.busy}),
       editor_(sel_, view_, [this] { ShowSelection(); }) {
     setWindowTitle(QStringLiteral("トリムレット"));
     loupeClock_.start();
@@ -428,6 +454,7 @@ void frmCrop::VS_Change() {
 // --- start-up and shutdown -----------------------------------------------------------
 
 void frmCrop::Form_Load(const QString& commandLine) {
+    startupClock_.start();
     sizeBound_.InstallSizeHook(this);
     placement_.LoadWindowPlacement(placementWindow_, SettingsPath(), kDefaultLeft, kDefaultTop,
                                    kDefaultWidth, kDefaultHeight);
@@ -455,7 +482,20 @@ void frmCrop::Form_Load(const QString& commandLine) {
                            &frmCrop::LoadStartupClipboard);
         return;
     }
-    acquirer_.startUp(commandLine, false);
+    // A Print Screen is taken with the window off the screen, should a long read have
+    // shown it already.
+    startingUp_ = true;
+    acquirer_.startUp(commandLine, true);
+    startingUp_ = false;
+}
+
+void frmCrop::WhileWaiting() {
+    if (startingUp_ && !unloaded_ && !isVisible() &&
+        startupClock_.elapsed() >= kStartupShowAfterMs) {
+        show();
+        // The busy pointer of the load takes in the window.
+        const BusyScope busy(services_.busy);
+    }
 }
 
 void frmCrop::TryStartupLoad() {
@@ -494,10 +534,10 @@ void frmCrop::Form_Unload() {
 void frmCrop::cmdSave_Click(int index) {
     if (index < 0 || index >= static_cast<int>(kSaveFormats.size())) return;
     const PixelRect block = sel_.highlight();
-    const SaveReport report =
-        SaveSelection(kSaveFormats[static_cast<std::size_t>(index)], block, picCrop_->picture(),
-                      cbJpg_->currentText().toStdString(), *services_.saveDialog, *services_.sound,
-                      saveFolder_.folder());
+    BusyAfterDialog dialog(*services_.saveDialog, services_.busy);
+    const SaveReport report = SaveSelection(
+        kSaveFormats[static_cast<std::size_t>(index)], block, picCrop_->picture(),
+        cbJpg_->currentText().toStdString(), dialog, *services_.sound, saveFolder_.folder());
     saveFolder_.remember(report);
     if (report.outcome == SaveOutcome::Saved) lastRect_.remember(block);
     if (report.outcome == SaveOutcome::Failed)
@@ -505,6 +545,7 @@ void frmCrop::cmdSave_Click(int index) {
 }
 
 void frmCrop::mnCopy_Click() {
+    const BusyScope busy(services_.busy);
     // The sound tells whether it worked.
     const PixelRect block = sel_.highlight();
     if (CopySelection(block, picCrop_->picture(), *services_.clipboard, *services_.sound))

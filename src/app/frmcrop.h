@@ -50,6 +50,9 @@ public:
     // (clipboardNeedsFocus): the command-line file and the read run once, as soon as the
     // shown window is active and has been handed the clipboard, or when the wait is over.
     void LoadStartupClipboard();
+    // Runs while a clipboard read waits for another program: a start-up that has waited
+    // kStartupShowAfterMs shows the window meanwhile.
+    void WhileWaiting();
 
     // Filling the view: the sequences live in the acquirer.
     void LoadFromClipboard() { acquirer_.loadFromClipboard(); }
@@ -146,6 +149,8 @@ private:
     SaveFolder saveFolder_;  // where the next save dialog opens
     bool unloaded_ = false;
     bool startupLoadPending_ = false;
+    bool startingUp_ = false;
+    QElapsedTimer startupClock_;
     bool clipboardHandedOver_ = false;
     QString startupCommandLine_;
     void TryStartupLoad();

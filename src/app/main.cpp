@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QThread>
 #include <QTranslator>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include "app/commandline.h"
 #include "app/frmcrop.h"
 #include "app/singleinstance.h"
+#include "platform/busypointer.h"
 #include "platform/clipboard.h"
 #include "platform/clipboardkeeper.h"
 #include "platform/savedialog_qt.h"
@@ -41,6 +41,14 @@ int main(int argc, char* argv[]) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
+    // A termination signal (logout, kill), Ctrl+C, a hang-up, or the window destroyed from
+    // outside: the normal shutdown runs where the window had been loaded, so the placement
+    // and the wait are stored, and the process ends (it does not stay behind to serve the
+    // clipboard). Set up before anything can wait: from here on every wait of the program
+    // (a clipboard owner, the capture wait, a dialog) ends early on a signal.
+    const std::unique_ptr<trimlet::ShutdownWatcher> shutdownWatch =
+        trimlet::CreateShutdownWatcher();
+
     // On Wayland the pictures written reach the other programs through wl-copy where the
     // compositor lets it, otherwise through our focused window.
     const bool clipboardNeedsFocus = trimlet::ClipboardNeedsFocus(QGuiApplication::platformName());
@@ -50,6 +58,8 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<trimlet::SoundPlayer> sound = trimlet::CreateSoundPlayer();
     trimlet::QtSaveFileDialog saveDialog;  // opens over the window, once that exists
     const std::unique_ptr<trimlet::UrlOpener> urlOpener = trimlet::CreateUrlOpener();
+    const std::unique_ptr<trimlet::BusyPointer> busy =
+        trimlet::CreateBusyPointer(trimlet::kBusyPointerDelay);
 
     trimlet::CropServices services;
     services.clipboard = &clipboard;
@@ -57,8 +67,9 @@ int main(int argc, char* argv[]) {
     services.sound = sound.get();
     services.saveDialog = &saveDialog;
     services.urlOpener = urlOpener.get();
+    services.busy = busy.get();
     services.settingsFile = [] { return trimlet::SettingsFilePath(); };
-    services.sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); };
+    services.sleep = [&shutdownWatch](int ms) { return shutdownWatch->sleepFor(ms); };
     services.processEvents = [] { QCoreApplication::processEvents(); };
     // The one place the session shapes start-up: where only a focused window may read the
     // clipboard, the first read waits for the shown window's focus.
@@ -70,40 +81,52 @@ int main(int argc, char* argv[]) {
     args.removeFirst();
     const QString commandLine = args.join(QLatin1Char(' '));
 
-    // A termination signal (logout, kill), Ctrl+C, a hang-up, or the window destroyed from
-    // outside: the normal shutdown runs, so the placement and the wait are stored, and the
-    // process ends (it does not stay behind to serve the clipboard). Set up before the
-    // window exists, so a signal during start-up waits in its pipe.
-    const std::unique_ptr<trimlet::ShutdownWatcher> shutdownWatch =
-        trimlet::CreateShutdownWatcher();
+    if (shutdownWatch->requested()) return 0;  // nothing loaded yet, nothing to store
     bool endNow = false;
-
     auto window = std::make_unique<trimlet::frmCrop>(services);
     saveDialog.setParentWindow(window.get());
     QObject::connect(shutdownWatch.get(), &trimlet::ShutdownWatcher::shutdownRequested, &app,
                      [&window, &endNow] {
                          endNow = true;
                          if (window) window->Form_Unload();
-                         QCoreApplication::quit();
+                         // Ends every running event loop, a dialog's too; before the main
+                         // loop runs, start-up sees the request itself.
+                         QCoreApplication::exit(0);
                      });
     // The session manager's quit ends the event loop without closing the window.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&window] {
         if (window) window->Form_Unload();
     });
+    // While a clipboard read waits for another program, the window is painted (and shown,
+    // when start-up waits long) and a shutdown gets through; user input waits.
+    clipboard.setOwnerWait({[&window] {
+                                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                                if (window) window->WhileWaiting();
+                            },
+                            [&shutdownWatch] { return shutdownWatch->requested(); }});
     window->Form_Load(commandLine);
-    window->show();
-    shutdownWatch->watchWindow(window->winId());
-    const int status = app.exec();
+    int status = 0;
+    if (shutdownWatch->requested()) {
+        endNow = true;
+        window->Form_Unload();
+    } else {
+        window->show();
+        shutdownWatch->watchWindow(window->winId());
+        status = app.exec();
+    }
 
     // The window has closed and stored its settings. What it put on the clipboard (the
     // capture, a file's picture, a copied cut-out) would vanish with this process: a
     // clipboard manager takes it over, or the process serves it on, without windows
     // and without the lock, until another program takes the clipboard (at most a day).
+    // After a termination request the process ends at once: no hand-over waits.
+    shutdownWatch->watchWindow(0);  // its destruction is ours now
     window.reset();
+    if (endNow) return status;
     using namespace std::chrono_literals;
-    if (trimlet::HandClipboardOver(3s) == trimlet::ClipboardAtExit::KeepServing && !endNow) {
+    if (trimlet::HandClipboardOver(3s, *shutdownWatch) == trimlet::ClipboardAtExit::KeepServing) {
         instance.release();
-        trimlet::ServeClipboardUntilTaken(24h);
+        trimlet::ServeClipboardUntilTaken(24h, *shutdownWatch);
     }
     return status;
 }

@@ -1,5 +1,6 @@
 #include "platform/clipboard.h"
 
+#include <QAbstractEventDispatcher>
 #include <QBuffer>
 #include <QClipboard>
 #include <QFile>
@@ -18,11 +19,10 @@ namespace trimlet {
 namespace {
 
 // Another program's picture formats, the lossless and common ones first.
-QStringList PictureFormats(const QMimeData& data) {
+QStringList PictureFormats(const QStringList& offered) {
     static const char* const kPreferred[] = {"image/png",  "image/bmp",  "image/x-bmp",
                                              "image/tiff", "image/webp", "image/avif",
                                              "image/jpeg", "image/gif"};
-    const QStringList offered = data.formats();
     QStringList ordered;
     for (const char* f : kPreferred)
         if (offered.contains(QLatin1String(f))) ordered << QString::fromLatin1(f);
@@ -127,6 +127,31 @@ private:
     std::function<void()> pressed_;
 };
 
+// Another program's picture, from the forms it offers and a way to fetch one. A form
+// the owner does not answer for ends the read as failed: the next form would only wait
+// again. A picture that is there but cannot be read is a failed read too, not an empty
+// clipboard: the view keeps its picture and the clipboard is left alone.
+std::optional<QImage> ReadOffered(
+    const QStringList& offered,
+    const std::function<OwnerAnswer(const QString&, QByteArray&)>& fetch) {
+    const QStringList formats = PictureFormats(offered);
+    for (const QString& format : formats) {
+        QByteArray bytes;
+        const OwnerAnswer answer = fetch(format, bytes);
+        if (answer == OwnerAnswer::Silent) return std::nullopt;
+        if (answer != OwnerAnswer::Data) continue;
+        // Decoded here, under the same limits as a file: Qt's own conversion would apply
+        // a smaller allocation limit and report a large picture as no picture at all.
+        PictureRead read = ReadPictureData(bytes);
+        if (read.picture) return std::move(read.picture);
+    }
+    if (!formats.isEmpty()) return std::nullopt;
+    return QImage();
+}
+
+// The encoded picture may take this much memory at most while it comes in.
+constexpr qint64 kTransferLimit = kPictureBudgetBytes + (qint64{1} << 20);
+
 }  // namespace
 
 ClipboardWriter ChooseClipboardWriter(bool wayland, const QStringList& compositorGlobals,
@@ -146,6 +171,11 @@ ClipboardWriter ClipboardWriterForSession(const QString& platformName) {
 }
 
 QtClipboard::QtClipboard(ClipboardWriter writer) : writer_(writer) {
+#if QT_CONFIG(xcb)
+    // (The offscreen platform answers for X11's native interface too: the name decides.)
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        x11Reader_ = std::make_unique<XcbClipboardReader>(kOwnerSilenceLimit);
+#endif
     QClipboard* cb = QGuiApplication::clipboard();
     if (!cb) return;
     // Another program's content replaces ours (with the focus, on Wayland).
@@ -182,27 +212,57 @@ QtClipboard::~QtClipboard() {
 std::optional<QImage> QtClipboard::readImage() {
     if (handedOver_) return *handedOver_;
     QClipboard* cb = QGuiApplication::clipboard();
-    if (!cb) return std::nullopt;
-    const QMimeData* data = cb->mimeData(QClipboard::Clipboard);
-    if (!data) return QImage();
+    // A read that waits lets window events run; none of them starts a second one.
+    if (!cb || reading_) return std::nullopt;
     if (!cb->ownsClipboard()) {
-        // Another program's picture is decoded here, under the same limits as a file:
-        // Qt's own conversion would apply a smaller allocation limit and report a large
-        // picture as no picture at all.
-        const QStringList formats = PictureFormats(*data);
-        for (const QString& format : formats) {
-            PictureRead read = ReadPictureData(data->data(format));
-            if (read.picture) return std::move(read.picture);
-        }
-        // A picture that is there but cannot be read is a failed read, not an empty
-        // clipboard: the view keeps its picture and the clipboard is left alone.
-        if (!formats.isEmpty()) return std::nullopt;
+        reading_ = true;
+        std::optional<QImage> picture = readForeign(*cb);
+        reading_ = false;
+        // The user input that the wait held back is handled at the event loop's next
+        // round, not only when the next event from the window system wakes it.
+        if (QAbstractEventDispatcher* events = QCoreApplication::eventDispatcher())
+            events->wakeUp();
+        return picture;
     }
-    if (!data->hasImage()) return QImage();
     // Our own picture: the very image that was put there, shared rather than copied.
+    const QMimeData* data = cb->mimeData(QClipboard::Clipboard);
+    if (!data || !data->hasImage()) return QImage();
     QImage image = qvariant_cast<QImage>(data->imageData());
     if (image.isNull()) return std::nullopt;
     return image;
+}
+
+std::optional<QImage> QtClipboard::readForeign(const QClipboard& cb) {
+    if (x11Reader_) {
+        QStringList offered;
+        switch (x11Reader_->targets(offered, ownerWait_)) {
+            case OwnerAnswer::Silent:
+                return std::nullopt;
+            case OwnerAnswer::NoOwner:
+            case OwnerAnswer::Refused:
+                return QImage();
+            case OwnerAnswer::Data:
+                break;
+        }
+        return ReadOffered(offered, [this](const QString& format, QByteArray& bytes) {
+            return x11Reader_->fetch(format, kTransferLimit, bytes, ownerWait_);
+        });
+    }
+    // Elsewhere (Wayland) Qt reads the owner's pipe and gives up after 1 s without a byte;
+    // the empty result it then gives is taken as silence.
+    const QMimeData* data = cb.mimeData(QClipboard::Clipboard);
+    if (!data) return QImage();
+    std::optional<QImage> picture =
+        ReadOffered(data->formats(), [data](const QString& format, QByteArray& bytes) {
+            bytes = data->data(format);
+            return bytes.isEmpty() ? OwnerAnswer::Silent : OwnerAnswer::Data;
+        });
+    // A clipboard kept inside the process (no window system) holds the image itself.
+    if (picture && picture->isNull() && data->hasImage()) {
+        QImage image = qvariant_cast<QImage>(data->imageData());
+        if (!image.isNull()) return image;
+    }
+    return picture;
 }
 
 bool QtClipboard::writeImage(const QImage& image) {

@@ -3,19 +3,28 @@
 #include <QImage>
 #include <QMetaObject>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "platform/clipboard_xcb.h"
+
+class QClipboard;
+
 namespace trimlet {
+
+// How long another program may leave a read of its clipboard without a byte before the
+// read is given up on as failed.
+inline constexpr std::chrono::milliseconds kOwnerSilenceLimit{1000};
 
 // The system clipboard as the program uses it: one picture in, one picture out.
 class Clipboard {
 public:
     virtual ~Clipboard() = default;
     // The clipboard's picture; a null QImage when it holds none (text, files, nothing);
-    // empty when the clipboard cannot be read at all, or holds a picture that cannot be
-    // read within the picture limits.
+    // empty when the clipboard cannot be read at all (its owner stopped answering), or
+    // holds a picture that cannot be read within the picture limits.
     [[nodiscard]] virtual std::optional<QImage> readImage() = 0;
     // Puts a picture on the clipboard, where other programs can paste it.
     [[nodiscard]] virtual bool writeImage(const QImage& image) = 0;
@@ -62,11 +71,20 @@ public:
     std::optional<QImage> readImage() override;
     [[nodiscard]] bool writeImage(const QImage& image) override;
     void watchChanges(std::function<void()> changed) override;
+    // What a read does while it waits for another program (see OwnerWait): the window
+    // is kept painted, and a shutdown ends the wait as a failed read.
+    void setOwnerWait(OwnerWait wait) { ownerWait_ = std::move(wait); }
 
 private:
+    std::optional<QImage> readForeign(const QClipboard& cb);
     void offerNow(QImage image);  // a copy: the remembered picture may be handed in
 
     ClipboardWriter writer_;
+    OwnerWait ownerWait_;
+    // Where the window system is X11: another program's clipboard is read over a
+    // connection of our own (see XcbClipboardReader).
+    std::unique_ptr<XcbClipboardReader> x11Reader_;
+    bool reading_ = false;
     // The picture last written, read back from here until another program's content
     // replaces it: one handed to wl-copy reaches us only with the focus, and one waiting
     // for the focus is not on the clipboard yet.

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/shutdownwatch.h"
+
 namespace trimlet {
 namespace {
 
@@ -18,10 +20,12 @@ bool OwnsClipboard() {
     return clipboard && clipboard->ownsClipboard();
 }
 
-// Runs the event loop until the clipboard is no longer ours, or the time is up.
-void WaitWhileOwned(std::chrono::milliseconds limit) {
-    if (!OwnsClipboard()) return;
+// Runs the event loop until the clipboard is no longer ours, the time is up or a shutdown
+// is asked for.
+void WaitWhileOwned(std::chrono::milliseconds limit, const ShutdownWatcher& shutdown) {
+    if (!OwnsClipboard() || shutdown.requested()) return;
     QEventLoop loop;
+    QObject::connect(&shutdown, &ShutdownWatcher::shutdownRequested, &loop, &QEventLoop::quit);
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -30,7 +34,7 @@ void WaitWhileOwned(std::chrono::milliseconds limit) {
                          if (mode == QClipboard::Clipboard && !OwnsClipboard()) loop.quit();
                      });
     timer.start(limit);
-    if (OwnsClipboard()) loop.exec();
+    if (OwnsClipboard() && !shutdown.requested()) loop.exec();
 }
 
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
@@ -50,7 +54,7 @@ xcb_window_t ManagerWindow(xcb_connection_t* c, xcb_atom_t manager) {
 
 }  // namespace
 
-ClipboardAtExit HandClipboardOver(std::chrono::milliseconds wait) {
+ClipboardAtExit HandClipboardOver(std::chrono::milliseconds wait, const ShutdownWatcher& shutdown) {
     if (!OwnsClipboard()) return ClipboardAtExit::NotOurs;
     xcb_connection_t* c = nullptr;
 #if QT_CONFIG(xcb)
@@ -77,12 +81,14 @@ ClipboardAtExit HandClipboardOver(std::chrono::milliseconds wait) {
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_convert_selection(c, requestor, manager, saveTargets, property, XCB_CURRENT_TIME);
     xcb_flush(c);
-    WaitWhileOwned(wait);
+    WaitWhileOwned(wait, shutdown);
     xcb_destroy_window(c, requestor);
     xcb_flush(c);
     return OwnsClipboard() ? ClipboardAtExit::KeepServing : ClipboardAtExit::HandedOver;
 }
 
-void ServeClipboardUntilTaken(std::chrono::milliseconds limit) { WaitWhileOwned(limit); }
+void ServeClipboardUntilTaken(std::chrono::milliseconds limit, const ShutdownWatcher& shutdown) {
+    WaitWhileOwned(limit, shutdown);
+}
 
 }  // namespace trimlet

@@ -13,10 +13,19 @@ class ShutdownWatcher : public QObject {
     Q_OBJECT
 public:
     ~ShutdownWatcher() override = default;
-    // Also watch this native top-level window for its destruction from outside.
+    // Also watch this native top-level window for its destruction from outside (0: none,
+    // before the program destroys the window itself).
     virtual void watchWindow(quintptr nativeWindow) = 0;
+    // True from the moment a shutdown was asked for, even before the event loop has
+    // delivered shutdownRequested (it is set by the signal handler itself): every wait of
+    // the program's own ends early then.
+    [[nodiscard]] virtual bool requested() const = 0;
+    // Blocks like a plain sleep, without letting window events run; returns early, with
+    // false, when a shutdown is asked for.
+    virtual bool sleepFor(int milliseconds) = 0;
 
 signals:
+    // Delivered once, by the event loop (or by the window events a wait lets run).
     void shutdownRequested();
 };
 

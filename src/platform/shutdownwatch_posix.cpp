@@ -1,11 +1,13 @@
 // Termination signals through a self-pipe, and the X11 main window's destruction through
 // the native event stream.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <csignal>
 
@@ -15,9 +17,11 @@ namespace trimlet {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+volatile sig_atomic_t g_requested = 0;
 
-// Async-signal-safe: one write, errno kept.
+// Async-signal-safe: a flag and one write, errno kept.
 void OnSignal(int) {
+    g_requested = 1;
     const int saved = errno;
     const char byte = 1;
     (void)!::write(g_signalPipe[1], &byte, 1);  // a full pipe already holds a request
@@ -45,7 +49,7 @@ public:
                 char buffer[64];
                 while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
                 }
-                emit shutdownRequested();
+                deliver();
             });
             struct sigaction action {};
             action.sa_handler = OnSignal;
@@ -71,19 +75,41 @@ public:
 
     void watchWindow(quintptr nativeWindow) override { window_ = nativeWindow; }
 
+    bool requested() const override { return g_requested != 0; }
+
+    bool sleepFor(int milliseconds) override {
+        QElapsedTimer slept;
+        slept.start();
+        for (;;) {
+            if (requested()) return false;
+            const qint64 left = milliseconds - slept.elapsed();
+            if (left <= 0) return true;
+            // The pipe is only looked at: its byte stays for the event loop.
+            pollfd p{g_signalPipe[0], POLLIN, 0};
+            ::poll(&p, g_signalPipe[0] >= 0 ? 1 : 0, static_cast<int>(left));
+        }
+    }
+
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         if (window_ == 0 || eventType != "xcb_generic_event_t") return false;
         const auto* event = static_cast<const XcbDestroyNotify*>(message);
         if ((event->responseType & 0x7F) == kXcbDestroyNotify && event->window == window_) {
             window_ = 0;
+            g_requested = 1;
             // After the filter returns: Qt finishes with this event first.
-            QMetaObject::invokeMethod(this, &ShutdownWatcher::shutdownRequested,
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &PosixShutdownWatcher::deliver, Qt::QueuedConnection);
         }
         return false;
     }
 
 private:
+    void deliver() {
+        if (delivered_) return;
+        delivered_ = true;
+        emit shutdownRequested();
+    }
+
+    bool delivered_ = false;
     std::unique_ptr<QSocketNotifier> notifier_;
     quintptr window_ = 0;
 };

@@ -20,9 +20,14 @@ struct Rig : AcquisitionWindow, Clipboard, ScreenGrabber {
     bool shown = true;
     std::optional<QImage> clip = QImage();
     QImage screen = PatternImage(64, 48);
+    bool ending = false;  // the capture wait is cut short by the program's end
     Acquirer acquirer{*this,
-                      {*this, *this, [this](int ms) { note("sleep " + std::to_string(ms)); },
-                       [this] { note("events"); }}};
+                      {*this, *this,
+                       [this](int ms) {
+                           note("sleep " + std::to_string(ms));
+                           return !ending;
+                       },
+                       [this] { note("events"); }, nullptr}};
 
     void note(std::string s) { steps.push_back(std::move(s)); }
     static std::string sizeText(const QImage& i) {
@@ -119,6 +124,13 @@ TEST(Acquirer, Sequences) {
         c.run(rig.acquirer);
         EXPECT_EQ(rig.steps, c.steps) << c.name;
     }
+}
+
+TEST(Acquirer, ACaptureWaitCutShortByTheProgramsEndGrabsAndReadsNothing) {
+    Rig rig;
+    rig.ending = true;
+    rig.acquirer.capture(3000);
+    EXPECT_EQ(rig.steps, (Steps{"hide", "sleep 3000", "show"}));
 }
 
 TEST(Acquirer, ADropLoadsOnlyTheFirstFileAndOnlyWhenItIsAPicture) {

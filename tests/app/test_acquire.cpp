@@ -60,7 +60,10 @@ protected:
         s.sound = &sound;
         s.clipboardNeedsFocus = clipboardNeedsFocus;
         s.focusWaitMs = focusWaitMs;
-        s.sleep = [this](int ms) { journal.steps.push_back("sleep " + std::to_string(ms)); };
+        s.sleep = [this](int ms) {
+            journal.steps.push_back("sleep " + std::to_string(ms));
+            return true;
+        };
         s.processEvents = [] { QCoreApplication::processEvents(); };
         window = std::make_unique<frmCrop>(s);
         grabber.window = window.get();

@@ -52,7 +52,7 @@ protected:
         s.grabber = &grabber;
         s.saveDialog = &dialog;
         s.sound = &sound;
-        s.sleep = [](int) {};
+        s.sleep = [](int) { return true; };
         window = std::make_unique<frmCrop>(s);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));

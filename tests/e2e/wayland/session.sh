@@ -56,6 +56,7 @@ CONF
     fi
     "${run[@]}" -i PATH="$PATH" LANG=C.UTF-8 HOME="$top/home" WL_INNER=1 WL_TOP="$top" \
         WL_XWAYLAND="$(grep -q '^# needs: xwayland' "$2" && echo enable || echo disable)" WL_SHOTS="${TRIMLET_WAYLAND_SHOTS:-}" \
+        WL_SILENT_OWNER="${WAYLAND_SILENT_OWNER:-}" \
         dbus-run-session $bus_config -- bash "$top/session.sh" "$top/trimlet" "$top/$(basename "$2")"
     rc=$?
     rm -rf "$top"
