@@ -55,27 +55,10 @@ cleanup() {
     stop_spawned
 }
 trap cleanup EXIT
+source "$(dirname "$0")/helpers.sh"
 on_failure() { shot "$TOP/failure.png"; }
 
-# The stand-in system bus.
-cat >"$TOP/system.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$TOP/run/system_bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-read -r bus_pid < <(dbus-daemon --config-file="$TOP/system.conf" --fork --print-pid=1) ||
-    skip "no stand-in system bus"
-E2E_PIDS+=("$bus_pid")
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$TOP/run/system_bus
+start_system_bus
 
 # The known picture the screen shows: no two neighbouring pixels alike.
 convert -size 1024x768 -seed 7 plasma:fractal -depth 8 "$TOP/known.png" || skip "convert failed"
@@ -189,13 +172,7 @@ caption() {
 }
 focus_title() { js 'global.display.focus_window ? global.display.focus_window.get_title() : ""'; }
 
-portal_running() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.portal.Desktop |
-        grep -q "boolean true"
-}
 
-solid() { convert -size "$2x$3" "xc:$4" -depth 8 "PNG24:$1"; }
 
 # Puts a picture on the clipboard; wl-copy (which on mutter maps a window for the focus)
 # stays in the foreground to serve it. Waits for the desktop to see the new owner: a

@@ -65,27 +65,10 @@ cleanup() {
     stop_spawned
 }
 trap cleanup EXIT
+source "$(dirname "$0")/helpers.sh"
 on_failure() { shot "$TOP/failure.png"; }
 
-# The stand-in system bus.
-cat >"$TOP/system.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$TOP/run/system_bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-read -r bus_pid < <(dbus-daemon --config-file="$TOP/system.conf" --fork --print-pid=1) ||
-    skip "no stand-in system bus"
-E2E_PIDS+=("$bus_pid")
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$TOP/run/system_bus
+start_system_bus
 
 dbus-update-activation-environment XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR XDG_SESSION_TYPE \
     KDE_FULL_SESSION KDE_SESSION_VERSION DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY=wayland-0 ||
@@ -130,17 +113,9 @@ caption() {
 # No screenshots in this session (KWin offers no screen copy to clients).
 shot() { return 1; }
 
-solid() { convert -size "$2x$3" "xc:$4" -depth 8 "PNG24:$1"; }
 
-# KWin offers the wlr data-control protocol: wl-copy and wl-paste need no window.
-clipboard_put_png() {
-    spawn sh -c 'exec wl-copy --foreground -t image/png <"$0"' "$1"
-    for _ in $(seq 50); do
-        wl-paste -t image/png 2>/dev/null | cmp -s - "$1" && return 0
-        sleep 0.1
-    done
-    fail "the clipboard did not take $1"
-}
+# KWin offers the wlr data-control protocol: wl-copy and wl-paste need no window
+# (clipboard_put_png of helpers.sh).
 
 # Closes the program's window through a KWin script, as its close box would.
 close_window() {

@@ -74,6 +74,7 @@ unset DISPLAY
 
 trap stop_spawned EXIT
 on_failure() { shot "$TOP/failure.png"; }
+source "$(dirname "$0")/helpers.sh"
 
 # The known picture the screen shows: no two neighbouring pixels alike.
 convert -size 1024x768 -seed 7 plasma:fractal -depth 8 "$TOP/known.png" || skip "convert failed"
@@ -151,26 +152,8 @@ caption() {
         sed 's/^"name": "//; s/"$//'
 }
 
-# Whether the desktop portal runs on the session bus.
-portal_running() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.portal.Desktop |
-        grep -q "boolean true"
-}
 
-# A solid picture file: solid <file> <width> <height> <colour>.
-solid() { convert -size "$2x$3" "xc:$4" -depth 8 "PNG24:$1"; }
 
-# Puts a picture on the clipboard; wl-copy stays in the foreground to serve it.
-clipboard_put_png() {
-    # (A background job's standard input is /dev/null: the file is opened inside it.)
-    spawn sh -c 'exec wl-copy --foreground -t image/png <"$0"' "$1"
-    for _ in $(seq 50); do
-        wl-paste -t image/png 2>/dev/null | cmp -s - "$1" && return 0
-        sleep 0.1
-    done
-    fail "the clipboard did not take $1"
-}
 
 # Finds where the view shows a picture of colour $1 ("r,g,b" as shown, highlight included):
 # sets PIC_X, PIC_Y (screen coordinates of the picture's top-left pixel).

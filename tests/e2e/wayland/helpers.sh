@@ -1,0 +1,48 @@
+# Helpers the Wayland session runners (session.sh for sway, gnome.sh, kde.sh) share: sourced
+# inside the session, as the unprivileged user, after common.sh.
+
+# Whether the desktop portal runs on the session bus.
+portal_running() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.portal.Desktop |
+        grep -q "boolean true"
+}
+
+# A solid picture file: solid <file> <width> <height> <colour>.
+solid() { convert -size "$2x$3" "xc:$4" -depth 8 "PNG24:$1"; }
+
+# Puts a picture on the clipboard where the compositor offers data control (sway, KWin):
+# wl-copy needs no window and stays in the foreground to serve it.
+clipboard_put_png() {
+    # (A background job's standard input is /dev/null: the file is opened inside it.)
+    spawn sh -c 'exec wl-copy --foreground -t image/png <"$0"' "$1"
+    for _ in $(seq 50); do
+        wl-paste -t image/png 2>/dev/null | cmp -s - "$1" && return 0
+        sleep 0.1
+    done
+    fail "the clipboard did not take $1"
+}
+
+# A stand-in system bus in $TOP/run (GNOME Shell will not start without one; KWin's portal
+# asks it too), ended with the session; exports DBUS_SYSTEM_BUS_ADDRESS.
+start_system_bus() {
+    local bus_pid
+    cat >"$TOP/system.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$TOP/run/system_bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+    read -r bus_pid < <(dbus-daemon --config-file="$TOP/system.conf" --fork --print-pid=1) ||
+        skip "no stand-in system bus"
+    E2E_PIDS+=("$bus_pid")
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$TOP/run/system_bus
+}
