@@ -15,6 +15,7 @@ if [ -f "$(dirname "$0")/common.sh" ]; then
 else
     source "$(dirname "$0")/../common.sh"
 fi
+source "$(dirname "$0")/helpers.sh"
 
 if [ -z "${WL_INNER:-}" ]; then
     for tool in gnome-shell gdbus gsettings dbus-daemon dbus-run-session wl-copy wl-paste convert compare; do
@@ -26,19 +27,7 @@ if [ -z "${WL_INNER:-}" ]; then
     top=$(mktemp -d "${TMPDIR:-/tmp}/trimlet-gnome.XXXXXX") || skip "no temporary folder"
     cp "$1" "$top/trimlet" && cp "$3" "$top/desktop_keys" && cp "$(dirname "$0")"/*.sh "$(dirname "$0")"/../common.sh "$top/" ||
         skip "cannot copy the program"
-    chmod 755 "$top"
-    run=(env)
-    if [ "$(id -u)" = 0 ]; then
-        command -v setpriv >/dev/null || skip "setpriv is missing: cannot leave root"
-        chown -R nobody:nogroup "$top"
-        run=(setpriv --reuid=nobody --regid=nogroup --clear-groups env)
-    fi
-    "${run[@]}" -i PATH="$PATH" LANG=C.UTF-8 HOME="$top/home" WL_INNER=1 WL_TOP="$top" \
-        WL_SHOTS="${TRIMLET_WAYLAND_SHOTS:-}" \
-        dbus-run-session -- bash "$top/gnome.sh" "$top/trimlet" "$top/$(basename "$2")"
-    rc=$?
-    rm -rf "$top"
-    exit $rc
+    enter_session "$top" gnome.sh "$2" ""
 fi
 
 # --- inside: the unprivileged user on a private session bus ------------------------------
@@ -55,7 +44,6 @@ cleanup() {
     stop_spawned
 }
 trap cleanup EXIT
-source "$(dirname "$0")/helpers.sh"
 on_failure() { shot "$TOP/failure.png"; }
 
 start_system_bus

@@ -46,3 +46,27 @@ CONF
     E2E_PIDS+=("$bus_pid")
     export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$TOP/run/system_bus
 }
+
+# The runner's step from the caller's side into the session: as the session's user (root
+# hands over to "nobody", since the compositors refuse root) and on a private session bus,
+# runs the runner script $2 copied into the folder $1 on the copied program and case $3,
+# with dbus-run-session's further arguments $4 (may be empty) and the VAR=VALUE words
+# after them in its environment; then removes the folder and exits with the run's status.
+enter_session() {
+    local top=$1 runner=$2 case=$3 bus_args=$4 rc
+    shift 4
+    local run=(env)
+    chmod 755 "$top"
+    if [ "$(id -u)" = 0 ]; then
+        command -v setpriv >/dev/null || skip "setpriv is missing: cannot leave root"
+        chown -R nobody:nogroup "$top"
+        run=(setpriv --reuid=nobody --regid=nogroup --clear-groups env)
+    fi
+    # shellcheck disable=SC2086 # bus_args: words or nothing
+    "${run[@]}" -i PATH="$PATH" LANG=C.UTF-8 HOME="$top/home" WL_INNER=1 WL_TOP="$top" \
+        WL_SHOTS="${TRIMLET_WAYLAND_SHOTS:-}" "$@" \
+        dbus-run-session $bus_args -- bash "$top/$runner" "$top/trimlet" "$top/$(basename "$case")"
+    rc=$?
+    rm -rf "$top"
+    exit $rc
+}

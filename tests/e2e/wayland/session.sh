@@ -15,6 +15,7 @@ if [ -f "$(dirname "$0")/common.sh" ]; then
 else
     source "$(dirname "$0")/../common.sh"
 fi
+source "$(dirname "$0")/helpers.sh"
 
 if [ -z "${WL_INNER:-}" ]; then
     for tool in sway swaybg grim wl-copy wl-paste wtype dbus-run-session pipewire convert compare; do
@@ -25,7 +26,6 @@ if [ -z "${WL_INNER:-}" ]; then
     top=$(mktemp -d "${TMPDIR:-/tmp}/trimlet-wl.XXXXXX") || skip "no temporary folder"
     cp "$1" "$top/trimlet" && cp "$(dirname "$0")"/*.sh "$(dirname "$0")"/../common.sh "$top/" ||
         skip "cannot copy the program"
-    chmod 755 "$top"
     # "# needs: no-portal": a session bus that can start nothing, as on a desktop without
     # any portal installed.
     bus_config=
@@ -48,19 +48,9 @@ if [ -z "${WL_INNER:-}" ]; then
 CONF
         bus_config="--config-file=$top/bus.conf"
     fi
-    run=(env)
-    if [ "$(id -u)" = 0 ]; then
-        command -v setpriv >/dev/null || skip "setpriv is missing: cannot leave root for sway"
-        chown -R nobody:nogroup "$top"
-        run=(setpriv --reuid=nobody --regid=nogroup --clear-groups env)
-    fi
-    "${run[@]}" -i PATH="$PATH" LANG=C.UTF-8 HOME="$top/home" WL_INNER=1 WL_TOP="$top" \
-        WL_XWAYLAND="$(grep -q '^# needs: xwayland' "$2" && echo enable || echo disable)" WL_SHOTS="${TRIMLET_WAYLAND_SHOTS:-}" \
-        WL_SILENT_OWNER="${WAYLAND_SILENT_OWNER:-}" \
-        dbus-run-session $bus_config -- bash "$top/session.sh" "$top/trimlet" "$top/$(basename "$2")"
-    rc=$?
-    rm -rf "$top"
-    exit $rc
+    enter_session "$top" session.sh "$2" "$bus_config" \
+        WL_XWAYLAND="$(grep -q '^# needs: xwayland' "$2" && echo enable || echo disable)" \
+        WL_SILENT_OWNER="${WAYLAND_SILENT_OWNER:-}"
 fi
 
 # --- inside: the unprivileged user on a private session bus ------------------------------
@@ -74,7 +64,6 @@ unset DISPLAY
 
 trap stop_spawned EXIT
 on_failure() { shot "$TOP/failure.png"; }
-source "$(dirname "$0")/helpers.sh"
 
 # The known picture the screen shows: no two neighbouring pixels alike.
 convert -size 1024x768 -seed 7 plasma:fractal -depth 8 "$TOP/known.png" || skip "convert failed"
