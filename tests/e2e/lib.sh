@@ -122,6 +122,37 @@ wait_window() {
     return 1
 }
 
+# Where the fully selected picture's first pixel lies in window $1, whatever the menu
+# bar's height: the first pointer event after the window was laid out is dropped, so a
+# plain move comes first; then a click at $2,$3 (on the picture) leaves a one-pixel
+# selection at the pointer. Sets PIC_X and PIC_Y (window coordinates).
+locate_picture() {
+    local id=$1 x=$2 y=$3 name
+    xdotool mousemove --window "$id" $((x - 30)) "$y"
+    xdotool mousemove --window "$id" "$x" "$y" click 1
+    wait_until 5 caption_matches ' W=1 H=1$'
+    name=$(caption)
+    [[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)-\(([0-9]+),([0-9]+)\)\ W=1\ H=1$ ]] ||
+        fail "a click did not leave one pixel: '$name'"
+    PIC_X=$((x - BASH_REMATCH[1]))
+    PIC_Y=$((y - BASH_REMATCH[2]))
+}
+
+# An 8000 x 8000 blue PNG at $1: beyond Qt's own default image limit. (ImageMagick's own
+# policy refuses a picture this large, so it is written directly.)
+big_png() {
+    python3 - "$1" <<'PY' || fail "no test picture"
+import struct, sys, zlib
+w = h = 8000
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+rows = zlib.compress((b"\x00" + b"\x00\x00\xff" * w) * h, 6)
+with open(sys.argv[1], "wb") as f:
+    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", rows) + chunk(b"IEND", b""))
+PY
+}
+
 # The main window's caption (the program runs once per display).
 caption() {
     xdotool search --onlyvisible --name '^選択' getwindowname %1 2>/dev/null | head -n 1

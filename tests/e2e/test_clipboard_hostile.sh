@@ -102,16 +102,7 @@ done
 
 # A live owner sending an 8000 x 8000 picture in 8 pieces 0.4 s apart: the load takes
 # longer than the start-up's patience, so the window comes first and the picture follows.
-python3 - "$E2E_TMP/big.png" <<'PY' || fail "no test picture"
-import struct, sys, zlib
-w = h = 8000
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-rows = zlib.compress((b"\x00" + b"\x00\x00\xff" * w) * h, 6)
-with open(sys.argv[1], "wb") as f:
-    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", rows) + chunk(b"IEND", b""))
-PY
+big_png "$E2E_TMP/big.png"
 start_owner slow "$E2E_TMP/big.png" 8 400
 t0=$(now_ms)
 spawn "$APP"

@@ -10,18 +10,7 @@ restart() {
     E2E_PIDS=()
 }
 
-# 8000 x 8000: beyond Qt's own default image limit.
-# (ImageMagick's own policy refuses a picture this large, so it is written directly.)
-python3 - "$E2E_TMP/big.png" <<'PY' || fail "no test picture"
-import struct, sys, zlib
-w = h = 8000
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-rows = zlib.compress((b"\x00" + b"\x00\x00\xff" * w) * h, 6)
-with open(sys.argv[1], "wb") as f:
-    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", rows) + chunk(b"IEND", b""))
-PY
+big_png "$E2E_TMP/big.png"
 clipboard_put_png "$E2E_TMP/big.png"
 spawn "$APP"
 id=$(wait_window '^選択' 30) || fail "no main window"

@@ -65,14 +65,8 @@ clipboard_is "$E2E_TMP/one.png" || fail "the command-line file is not on the cli
 eval "$(xdotool getwindowgeometry --shell "$id")"
 menu_h=$(( HEIGHT - 330 ))
 [ "$menu_h" -ge 0 ] || menu_h=20
-xdotool mousemove --window "$id" 30 $(( menu_h + 62 ))  # the first event is dropped
-# A click tells where the picture's first pixel lies in the window.
-xdotool mousemove --window "$id" 60 $(( menu_h + 92 )) click 1
-wait_until 5 caption_matches ' W=1 H=1$'
-name=$(caption)
-[[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)- ]] || fail "a click gave '$name'"
-pic_x=$(( 60 - BASH_REMATCH[1] ))
-pic_y=$(( menu_h + 92 - BASH_REMATCH[2] ))
+locate_picture "$id" 60 $(( menu_h + 92 ))
+pic_x=$PIC_X pic_y=$PIC_Y
 left_drag "$id" $(( pic_x + 50 )) $(( pic_y + 40 )) $(( pic_x + 150 )) $(( pic_y + 140 ))
 wait_caption "選択(50,40)-(150,140) W=101 H=101"
 xdotool windowfocus --sync "$id" 2>/dev/null || true

@@ -18,14 +18,9 @@ wait_caption "選択(1,1)-(300,200) W=300 H=200"
 spawn "$DROP_TARGET" "$E2E_TMP/got" 700 300 300 300
 target=$(wait_window '^drop-target$' 10) || fail "no drop target window"
 
-xdotool mousemove --window "$id" 30 100
-sleep 0.3
+locate_picture "$id" 60 100
+pic_x=$PIC_X pic_y=$PIC_Y
 # Columns 51..150, rows 41..100 (the block from picture pixel 50,40 on).
-xdotool mousemove --window "$id" 60 100 click 1
-sleep 0.3
-name=$(xdotool getwindowname "$id")
-[[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)- ]] || fail "a click gave '$name'"
-pic_x=$(( 60 - BASH_REMATCH[1] )) pic_y=$(( 100 - BASH_REMATCH[2] ))
 left_drag "$id" $(( pic_x + 51 )) $(( pic_y + 41 )) $(( pic_x + 150 )) $(( pic_y + 100 ))
 wait_caption "選択(51,41)-(150,100) W=100 H=60"
 

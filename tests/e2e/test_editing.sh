@@ -33,18 +33,8 @@ shows_column() {
     [ "$got" = "$(( $1 % 256 )),$(( $1 / 256 )),10" ]
 }
 
-# The first pointer event after the window was laid out is dropped: a plain move.
-xdotool mousemove --window "$id" 30 $(( pic_y + 30 ))
-
-# A click leaves a one-pixel selection at the pointer: it tells where the picture's
-# first pixel lies in the window, whatever the menu bar's height.
-xdotool mousemove --window "$id" 60 $(( pic_y + 60 )) click 1
-wait_until 5 caption_matches ' W=1 H=1$'
-name=$(caption)
-[[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)-\(([0-9]+),([0-9]+)\)\ W=1\ H=1$ ]] ||
-    fail "a click did not leave one pixel: '$name'"
-pic_x=$(( 60 - BASH_REMATCH[1] ))
-pic_y=$(( pic_y + 60 - BASH_REMATCH[2] ))
+locate_picture "$id" 60 $(( pic_y + 60 ))
+pic_x=$PIC_X pic_y=$PIC_Y
 
 # A left drag from picture point 50,40 to 150,140.
 left_drag "$id" $(( pic_x + 50 )) $(( pic_y + 40 )) $(( pic_x + 150 )) $(( pic_y + 140 ))

@@ -18,15 +18,8 @@ wait_caption "選択(1,1)-(600,400) W=600 H=400"
 eval "$(xdotool getwindowgeometry --shell "$id")"
 win_x=$X win_y=$Y
 
-# The first pointer event after the layout is dropped; a click then tells where the
-# picture's first pixel lies in the window.
-xdotool mousemove --window "$id" 30 100
-sleep 0.3
-xdotool mousemove --window "$id" 60 100 click 1
-sleep 0.3
-name=$(xdotool getwindowname "$id")
-[[ "$name" =~ ^選択\(([0-9]+),([0-9]+)\)- ]] || fail "a click gave '$name'"
-pic_x=$(( 60 - BASH_REMATCH[1] )) pic_y=$(( 100 - BASH_REMATCH[2] ))
+locate_picture "$id" 60 100
+pic_x=$PIC_X pic_y=$PIC_Y
 
 # The loupe's 15 x 15 blocks of 8 x 8 screen pixels, each block's middle pixel, must be
 # the picture's pixels round $1,$2. With the point in the view's bottom-right half the
