@@ -124,6 +124,8 @@ frmCrop::frmCrop(CropServices services, QWidget* parent)
                         services_.processEvents, services_.busy}),
       editor_(sel_, view_, [this] { ShowSelection(); }) {
     setWindowTitle(QStringLiteral("トリムレット"));
+    windowSession_.onRememberNormal(
+        [this] { placement_.RememberNormalPlacement(placementWindow_); });
     loupeClock_.start();
     loupeTimer_ = new QTimer(this);
     loupeTimer_->setSingleShot(true);
@@ -268,9 +270,7 @@ void frmCrop::mnWait_Click(int index) {
 // After hide() the window system still has to unmap the window and let the windows
 // below it repaint; the grab must not catch even a fading frame of ours.
 void frmCrop::hideFromScreen() {
-    hiddenFrameAt_.reset();
-    if (placementWindow_.positionKnown() && !isMaximized() && !isFullScreen())
-        hiddenFrameAt_ = frameGeometry().topLeft();
+    windowSession_.hideForCapture(placementWindow_.positionKnown());
     hide();
     QCoreApplication::processEvents();
     QWindow* handle = windowHandle();
@@ -280,20 +280,8 @@ void frmCrop::hideFromScreen() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// The window comes back exactly where it left. Shown again as it was, mutter places a
-// window by its client position as if that were its frame's (one title bar higher at each
-// capture): so the frame's position is asked for before mapping, and put right once the
-// window manager has framed the window if it still went elsewhere.
-void frmCrop::showOnScreen() {
-    const std::optional<QPoint> at = std::exchange(hiddenFrameAt_, std::nullopt);
-    if (at) move(*at);
-    show();
-    if (!at) return;
-    QTimer::singleShot(kWindowManagerSettleMs, this, [this, at = *at] {
-        if (isVisible() && !isMaximized() && !isFullScreen() && frameGeometry().topLeft() != at)
-            move(at);
-    });
-}
+// The window comes back exactly where it left.
+void frmCrop::showOnScreen() { windowSession_.showAfterCapture(); }
 
 void frmCrop::showPicture(const QImage& picture) {
     // The image box takes exactly the picture's pixel size, in device pixels.
@@ -413,30 +401,6 @@ void frmCrop::LayoutView() {
 void frmCrop::Form_Resize() {
     LayoutView();
     editor_.viewResized();
-    RememberNormalPlacement();
-}
-
-void frmCrop::RememberNormalPlacement() {
-    const QScreen* s = ScreenOf(this);
-    const QRect frame = frameGeometry();
-    // Either way: some maximise one direction after the other. With some slack: a
-    // window manager may leave its border out of the frame it reports (fluxbox).
-    constexpr int kSlack = 8;
-    const bool maybeMaximising = isVisible() && s &&
-                                 (frame.width() >= s->availableGeometry().width() - kSlack ||
-                                  frame.height() >= s->availableGeometry().height() - kSlack);
-    if (!maybeMaximising) {
-        placement_.RememberNormalPlacement(placementWindow_);
-        return;
-    }
-    // As wide or as tall as the work area: a window manager may be maximising the window
-    // and say so only a moment later. Decide then; a maximised window is not remembered.
-    if (rememberPending_) return;
-    rememberPending_ = true;
-    QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
-        rememberPending_ = false;
-        placement_.RememberNormalPlacement(placementWindow_);
-    });
 }
 
 void frmCrop::HS_Change() {
@@ -454,14 +418,14 @@ void frmCrop::VS_Change() {
 // --- start-up and shutdown -----------------------------------------------------------
 
 void frmCrop::Form_Load(const QString& commandLine) {
-    startupClock_.start();
-    sizeBound_.InstallSizeHook(this);
+    WindowSession& session = windowSession_.session();
+    session.startupBegan(windowSession_.now(), services_.clipboardNeedsFocus);
     placement_.LoadWindowPlacement(placementWindow_, SettingsPath(), kDefaultLeft, kDefaultTop,
                                    kDefaultWidth, kDefaultHeight);
     // The stored wait checks its menu item; any other value, or a number beyond 32 bits,
     // checks the default.
     mnWait_Click(WaitMenuIndex(WaitForStoredValue(LoadCaptureWait(SettingsPath()))));
-    sizeBound_.setMinTrackSize(kMinTrackWidth, kMinTrackHeight);
+    windowSession_.start(QSize(kMinTrackWidth, kMinTrackHeight));
     lastRect_.restore(LoadLastRectangle(SettingsPath()));
     const bool loupeOn = LoadLoupeOn(SettingsPath());
     mnLoupe_->setChecked(loupeOn);
@@ -472,10 +436,9 @@ void frmCrop::Form_Load(const QString& commandLine) {
         // Only a focused window may read or write the clipboard: the command-line file and
         // the read wait until the shown window is active and has been handed the
         // clipboard, for focusWaitMs at most.
-        startupLoadPending_ = true;
         startupCommandLine_ = commandLine;
         services_.clipboard->watchChanges([this] {
-            clipboardHandedOver_ = true;
+            windowSession_.session().clipboardHandedOver();
             TryStartupLoad();
         });
         QTimer::singleShot(std::max(0, services_.focusWaitMs), this,
@@ -484,14 +447,14 @@ void frmCrop::Form_Load(const QString& commandLine) {
     }
     // A Print Screen is taken with the window off the screen, should a long read have
     // shown it already.
-    startingUp_ = true;
+    session.startupReadRunning(true);
     acquirer_.startUp(commandLine, true);
-    startingUp_ = false;
+    session.startupReadRunning(false);
 }
 
 void frmCrop::WhileWaiting() {
-    if (startingUp_ && !unloaded_ && !isVisible() &&
-        startupClock_.elapsed() >= kStartupShowAfterMs) {
+    if (windowSession_.session().showWhileWaiting(isVisible(), windowSession_.now(),
+                                                  kStartupShowAfterMs)) {
         show();
         // The busy pointer of the load takes in the window.
         const BusyScope busy(services_.busy);
@@ -499,13 +462,12 @@ void frmCrop::WhileWaiting() {
 }
 
 void frmCrop::TryStartupLoad() {
-    if (startupLoadPending_ && clipboardHandedOver_ && isActiveWindow())
+    if (windowSession_.session().startupLoadReady(isActiveWindow()))
         QMetaObject::invokeMethod(this, &frmCrop::LoadStartupClipboard, Qt::QueuedConnection);
 }
 
 void frmCrop::LoadStartupClipboard() {
-    if (!startupLoadPending_ || unloaded_) return;
-    startupLoadPending_ = false;
+    if (!windowSession_.session().takeStartupLoad()) return;
     services_.clipboard->watchChanges({});
     // The window is shown by now; a Print Screen is taken with it off the screen, as it is
     // before the window is first shown.
@@ -513,9 +475,8 @@ void frmCrop::LoadStartupClipboard() {
 }
 
 void frmCrop::Form_Unload() {
-    if (unloaded_) return;
-    unloaded_ = true;
-    sizeBound_.RemoveSizeHook(this);
+    if (!windowSession_.session().closing()) return;
+    windowSession_.stop();
     // A failed write is not reported (the program has no messages, and the close is never
     // cancelled); the previous settings file stays intact in that case.
     // One write: the file holds all the new values or, should it fail, all the old ones.

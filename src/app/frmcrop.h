@@ -11,7 +11,7 @@
 #include "app/cropservices.h"
 #include "app/imagebox.h"
 #include "app/placementwindow_qt.h"
-#include "app/sizebound.h"
+#include "app/windowsession_qt.h"
 #include "common/viewmodel.h"
 #include "export/savesequence.h"
 #include "selection/loupe.h"
@@ -98,11 +98,6 @@ public:
     // View layout and scrolling.
     void LayoutView();
     void Form_Resize();
-    // Keeps the normal-state rectangle for the settings; the last step of Form_Resize.
-    // Some window managers give a window its maximised size before they tell it that it
-    // is maximised; a window as wide or as tall as the work area is remembered only
-    // if it is still normal a moment later.
-    void RememberNormalPlacement();
     // The settings file's path as of now (empty: no settings file).
     QString SettingsPath() const { return services_.settingsFile(); }
     void HS_Change();
@@ -147,21 +142,13 @@ private:
     SelectionEditor editor_;
     int captureWait_ = kDefaultCaptureWait;
     SaveFolder saveFolder_;  // where the next save dialog opens
-    bool unloaded_ = false;
-    bool startupLoadPending_ = false;
-    bool startingUp_ = false;
-    QElapsedTimer startupClock_;
-    bool clipboardHandedOver_ = false;
     QString startupCommandLine_;
     void TryStartupLoad();
-    bool rememberPending_ = false;
-    // Where the frame was when the window left the screen for a capture (where the window
-    // system tells positions at all).
-    std::optional<QPoint> hiddenFrameAt_;
-    // Placement in the settings file and the bound on the window's size.
-    QtPlacementWindow placementWindow_{this};
+    // The window's place, size and start-up (the session), its placement as the settings
+    // see it, and the placement in the settings file.
+    QtWindowSession windowSession_{this};
+    QtPlacementWindow placementWindow_{this, windowSession_.session()};
     WindowPlacement placement_;
-    SizeBound sizeBound_;
 
     QWidget* client_ = nullptr;
     QPushButton* cmdCBChk_ = nullptr;

@@ -1,13 +1,10 @@
 #include "app/placementwindow_qt.h"
 
-#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
-#include "app/sizebound.h"
 #include "windows/windowframe.h"
 #include "common/numtext.h"
 #include "platform/session.h"
@@ -25,16 +22,15 @@ double TwipsPerPixel(const QScreen* screen, bool horizontal) {
 
 }  // namespace
 
-QtPlacementWindow::QtPlacementWindow(QWidget* window) : window_(window) {
-    window_->installEventFilter(this);
-}
+QtPlacementWindow::QtPlacementWindow(QWidget* window, WindowSession& session)
+    : window_(window), session_(session) {}
 
 double QtPlacementWindow::twipsPerPixelX() const { return TwipsPerPixel(ScreenOf(window_), true); }
 double QtPlacementWindow::twipsPerPixelY() const { return TwipsPerPixel(ScreenOf(window_), false); }
 
 // A hidden window reports the rectangle asked for; a shown one its real frame.
 QRect QtPlacementWindow::outer() const {
-    if (pending_ && !window_->isVisible()) return *pending_;
+    if (session_.requestedOuter() && !window_->isVisible()) return *session_.requestedOuter();
     return window_->frameGeometry();
 }
 
@@ -43,30 +39,34 @@ float QtPlacementWindow::top() const { return float(outer().y() * twipsPerPixelY
 float QtPlacementWindow::width() const { return float(outer().width() * twipsPerPixelX()); }
 float QtPlacementWindow::height() const { return float(outer().height() * twipsPerPixelY()); }
 
-QRect& QtPlacementWindow::pending() {
-    if (!pending_) pending_ = window_->frameGeometry();
-    return *pending_;
+QRect QtPlacementWindow::requested(const std::function<void(QRect&)>& change) {
+    QRect r = session_.requestedOuter().value_or(window_->frameGeometry());
+    change(r);
+    session_.requestOuter(r);
+    return r;
 }
 
 // move() places a top-level window's frame; resize() takes the inside size, which is
 // the outer size less the frame as far as it is known.
 void QtPlacementWindow::setLeft(float twips) {
-    pending().moveLeft(RoundClampInt32(twips / twipsPerPixelX()));
-    window_->move(pending_->topLeft());
+    const int x = RoundClampInt32(twips / twipsPerPixelX());
+    window_->move(requested([x](QRect& r) { r.moveLeft(x); }).topLeft());
 }
 void QtPlacementWindow::setTop(float twips) {
-    pending().moveTop(RoundClampInt32(twips / twipsPerPixelY()));
-    window_->move(pending_->topLeft());
+    const int y = RoundClampInt32(twips / twipsPerPixelY());
+    window_->move(requested([y](QRect& r) { r.moveTop(y); }).topLeft());
 }
 void QtPlacementWindow::setWidth(float twips) {
-    pending().setWidth(RoundClampInt32(twips / twipsPerPixelX()));
+    const int w = RoundClampInt32(twips / twipsPerPixelX());
+    const QRect r = requested([w](QRect& q) { q.setWidth(w); });
     const QMargins f = frame();
-    window_->resize(std::max(0, pending_->width() - f.left() - f.right()), window_->height());
+    window_->resize(std::max(0, r.width() - f.left() - f.right()), window_->height());
 }
 void QtPlacementWindow::setHeight(float twips) {
-    pending().setHeight(RoundClampInt32(twips / twipsPerPixelY()));
+    const int h = RoundClampInt32(twips / twipsPerPixelY());
+    const QRect r = requested([h](QRect& q) { q.setHeight(h); });
     const QMargins f = frame();
-    window_->resize(window_->width(), std::max(0, pending_->height() - f.top() - f.bottom()));
+    window_->resize(window_->width(), std::max(0, r.height() - f.top() - f.bottom()));
 }
 
 bool QtPlacementWindow::positionKnown() const {
@@ -114,37 +114,6 @@ std::vector<QRect> QtPlacementWindow::screens() const {
 QSize QtPlacementWindow::minimumSize() const {
     return {RoundClampInt32(kMinTrackWidth * twipsPerPixelX()),
             RoundClampInt32(kMinTrackHeight * twipsPerPixelY())};
-}
-
-void QtPlacementWindow::applyPending() {
-    if (!pending_ || !window_->isVisible() || frame().isNull() ||
-        state() != WindowShowState::Normal)
-        return;
-    const QRect r = *pending_;
-    pending_.reset();
-    window_->setGeometry(r.marginsRemoved(frame()));
-}
-
-bool QtPlacementWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_ || !pending_ || !MayMoveWindow(event))
-        return QObject::eventFilter(watched, event);
-    if (state() != WindowShowState::Normal) {
-        leftNormal_ = true;
-    } else if (window_->isVisible() && !frame().isNull()) {
-        // Coming back from maximised, the window manager changes the frame (a maximised
-        // window may have no side borders) after the state: wait for the normal frame
-        // before taking it off the rectangle.
-        if (!leftNormal_) {
-            applyPending();
-        } else if (!applyScheduled_) {
-            applyScheduled_ = true;
-            QTimer::singleShot(kWindowManagerSettleMs, this, [this] {
-                applyScheduled_ = false;
-                applyPending();
-            });
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace trimlet

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QObject>
 #include <QRect>
-#include <optional>
+#include <functional>
 
+#include "app/windowsession.h"
 #include "settings/windowplacement.h"
 
 class QWidget;
@@ -14,13 +14,12 @@ namespace trimlet {
 // the screen's logical dots per inch (15 twips per pixel at 96).
 //
 // Before the window is first shown the window system has not told the size of its
-// frame, so the outer rectangle set then is only approximated (as the inside) and is
-// what the window reports while hidden. It is applied exactly, once, as soon as the
-// window is shown in the normal state with its frame known: at once after start-up, or
-// when a window that started maximised is first restored.
-class QtPlacementWindow final : public QObject, public PlacementWindow {
+// frame, so the outer rectangle set then is only approximated (as the inside); the
+// window's session keeps the rectangle asked for, which the window reports while
+// hidden, and applies it exactly once the frame is known.
+class QtPlacementWindow final : public PlacementWindow {
 public:
-    explicit QtPlacementWindow(QWidget* window);
+    QtPlacementWindow(QWidget* window, WindowSession& session);
 
     float left() const override;
     float top() const override;
@@ -39,20 +38,14 @@ public:
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     QMargins frame() const;
     QRect outer() const;
-    QRect& pending();
-    void applyPending();
+    // The outer rectangle asked for, in pixels, with one side changed.
+    QRect requested(const std::function<void(QRect&)>& change);
 
     QWidget* window_;
-    // The outer rectangle asked for, in pixels, until it is applied with a known frame.
-    std::optional<QRect> pending_;
-    bool leftNormal_ = false;  // maximised or minimised since it was shown
-    bool applyScheduled_ = false;
+    WindowSession& session_;
 };
 
 }  // namespace trimlet

@@ -170,8 +170,7 @@ TEST_F(LifecycleTest, WithoutASettingsFileNothingIsStored) {
 
 TEST_F(LifecycleTest, TheSizeBoundHoldsFromStartUpToShutdown) {
     load();
-    EXPECT_EQ(Peer(window).sizeBound().minTrackWidth(), 400);
-    EXPECT_EQ(Peer(window).sizeBound().minTrackHeight(), 240);
+    EXPECT_EQ(Peer(window).session().minimumOuter(), QSize(400, 240));
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     settle();

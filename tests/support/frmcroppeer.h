@@ -22,9 +22,9 @@ public:
     ViewModel& view() const { return w_.view_; }
     SelectionEditor& editor() const { return w_.editor_; }
     const WindowPlacement& placement() const { return w_.placement_; }
-    const SizeBound& sizeBound() const { return w_.sizeBound_; }
+    const WindowSession& session() const { return w_.windowSession_.session(); }
     int captureWait() const { return w_.captureWait_; }
-    bool startupLoadPending() const { return w_.startupLoadPending_; }
+    bool startupLoadPending() const { return w_.windowSession_.session().startupLoadPending(); }
 
     ImageBox* picCrop() const { return control<ImageBox>("picCrop"); }
     QScrollBar* HS() const { return control<QScrollBar>("HS"); }
