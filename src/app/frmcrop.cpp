@@ -16,7 +16,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -40,7 +39,6 @@
 #include "windows/frmrect.h"
 #include "windows/frmversion.h"
 #include "windows/qualitybox.h"
-#include "windows/windowframe.h"
 
 namespace trimlet {
 namespace {

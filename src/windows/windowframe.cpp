@@ -1,6 +1,5 @@
 #include "windows/windowframe.h"
 
-#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -9,18 +8,6 @@ namespace trimlet {
 
 const QScreen* ScreenOf(const QWidget* window) {
     return window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-}
-
-bool MayMoveWindow(const QEvent* event) {
-    switch (event->type()) {
-        case QEvent::Show:
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowStateChange:
-            return true;
-        default:
-            return false;
-    }
 }
 
 QMargins FrameMargins(const QWidget* window) {
