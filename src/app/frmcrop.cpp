@@ -172,10 +172,10 @@ void frmCrop::BuildControls() {
 
     cbJpg_->installEventFilter(this);
 
-    vs_ = new QScrollBar(Qt::Vertical, client_);
+    vs_ = new ViewScrollBar(Qt::Vertical, client_);
     vs_->setObjectName(QStringLiteral("VS"));
     vs_->setGeometry(400, 32, 17, 281);
-    hs_ = new QScrollBar(Qt::Horizontal, client_);
+    hs_ = new ViewScrollBar(Qt::Horizontal, client_);
     hs_->setObjectName(QStringLiteral("HS"));
     hs_->setGeometry(0, 312, 401, 17);
     hsMirror_ = std::make_unique<ScrollBarMirror>(view_.hs, *hs_);

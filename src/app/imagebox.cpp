@@ -75,8 +75,25 @@ void ImageBox::setPicture(const QImage& picture) {
 
 void ImageBox::setImagePos(QPoint devicePos) {
     if (devicePos == imagePos_) return;
+    const QPoint delta = devicePos - imagePos_;
     imagePos_ = devicePos;
-    update();
+    // The view shows the same picture moved: the window moves the pixels it holds
+    // (repaints pending there move with them) and repaints only the strips the move
+    // uncovers. That needs a move by whole logical units at a whole-number scale;
+    // anything else is repainted.
+    const double ratio = devicePixelRatioF();
+    const int scale = static_cast<int>(ratio);
+    if (scale != ratio || delta.x() % scale != 0 || delta.y() % scale != 0 ||
+        std::abs(delta.x()) >= deviceArea().width() ||
+        std::abs(delta.y()) >= deviceArea().height()) {
+        update();
+        return;
+    }
+    scroll(delta.x() / scale, delta.y() / scale);
+    // The loupe stays where it is: the copy of it that moved, and its own place, which
+    // the move filled with the picture, are repainted.
+    if (loupe_)
+        update(QRegion(logicalCover(loupe_->box)) + logicalCover(loupe_->box.translated(delta)));
 }
 
 QPoint ImageBox::windowOrigin() const {

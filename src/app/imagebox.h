@@ -45,7 +45,8 @@ public:
     void setPicture(const QImage& picture);
     const QImage& picture() const { return picture_; }
     // Moves the image box: the picture's top-left pixel goes to this device pixel of
-    // the view (0, 0 or negative when scrolled).
+    // the view (0, 0 or negative when scrolled). What stays in view is moved on the
+    // window rather than repainted where the scale allows.
     void setImagePos(QPoint devicePos);
     QPoint imagePos() const { return imagePos_; }
     // Moves the highlight (image-box pixels), repainting only what it covered and what

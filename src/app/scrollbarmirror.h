@@ -1,10 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QScrollBar>
 
 #include "common/scrollbarmodel.h"
-
-class QScrollBar;
 
 namespace trimlet {
 
@@ -27,6 +26,25 @@ private:
     QScrollBar& bar_;
     ScrollBarModel::SubscriptionId subscription_;
     bool syncing_ = false;
+};
+
+// A scroll bar that, when only its value changes, repaints just where its handle was and
+// is: the rest of the bar looks the same at every value. (A plain QScrollBar repaints
+// all of itself for every step, which at the view's full width costs more than the view's
+// own repaint when a drag scrolls it by one pixel per move.)
+class ViewScrollBar final : public QScrollBar {
+    Q_OBJECT
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override;
+
+private:
+    // The handle's rectangle with the handle at `position`.
+    [[nodiscard]] QRect handleAt(int position) const;
+
+    int shownPosition_ = 0;
 };
 
 }  // namespace trimlet

@@ -97,6 +97,19 @@ TEST_F(EditingTest, DragPastTheVisibleEdgeScrollsOnePixelPerMove) {
         // the viewport; the box moves under it.
         const QPoint onScreen(V + 4, U + 8);
         move(Qt::LeftButton, QPointF(onScreen - imagePos()));
+        // Each scroll moves what the view shows: nothing of it may be left behind.
+        expectShownHighlight();
+    }
+    expectShownLoupe({V + 8, U + 12});
+    // The scroll bars, repainted only where their handles moved, show what a full
+    // repaint shows.
+    for (QScrollBar* bar : {Peer(window).HS(), Peer(window).VS()}) {
+        const QRect device =
+            QRectF(QPointF(bar->mapTo(window.get(), QPoint(0, 0))) * ratio(),
+                   QSizeF(bar->size()) * ratio()).toAlignedRect();
+        const QImage incremental = shownWindow().copy(device);
+        bar->repaint();
+        EXPECT_EQ(shownWindow().copy(device), incremental) << bar->objectName().toStdString();
     }
     EXPECT_EQ(Peer(window).HS()->value(), 6);
     EXPECT_EQ(Peer(window).VS()->value(), 6);

@@ -50,7 +50,8 @@ CONF
     fi
     enter_session "$top" session.sh "$2" "$bus_config" \
         WL_XWAYLAND="$(grep -q '^# needs: xwayland' "$2" && echo enable || echo disable)" \
-        WL_SILENT_OWNER="${WAYLAND_SILENT_OWNER:-}"
+        WL_SILENT_OWNER="${WAYLAND_SILENT_OWNER:-}" WL_DROP_TARGET="${DROP_TARGET:-}" \
+        WL_SEAT_POINTER="${SEAT_POINTER:-}"
 fi
 
 # --- inside: the unprivileged user on a private session bus ------------------------------
