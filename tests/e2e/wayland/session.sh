@@ -50,7 +50,7 @@ CONF
     fi
     enter_session "$top" session.sh "$2" "$bus_config" \
         WL_XWAYLAND="$(grep -q '^# needs: xwayland' "$2" && echo enable || echo disable)" \
-        WL_SILENT_OWNER="${WAYLAND_SILENT_OWNER:-}"
+        WL_SILENT_OWNER="${WAYLAND_SILENT_OWNER:-}" WL_VIRTUAL_POINTER="${WAYLAND_VIRTUAL_POINTER:-}"
 fi
 
 # --- inside: the unprivileged user on a private session bus ------------------------------
