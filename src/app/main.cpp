@@ -65,7 +65,8 @@ int main(int argc, char* argv[]) {
     // while a long step holds the GUI thread, by the shutdown watcher's last resort.
     std::unique_ptr<trimlet::frmCrop> window;
     trimlet::ShutdownSettings shutdownSettings(
-        *shutdownWatch, *busy, [&window] { return window->SettingsToStore(); },
+        *shutdownWatch, *busy,
+        [&window] { return window ? window->SettingsToStore() : std::vector<trimlet::IniEntry>{}; },
         [] { return trimlet::SettingsFilePath(); });
 
     trimlet::CropServices services;

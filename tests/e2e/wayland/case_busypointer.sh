@@ -1,7 +1,7 @@
 # Sourced by session.sh: a copy that runs long (Ctrl+C on a 64-megapixel picture, which
 # the program hands to wl-copy as PNG) shows the busy pointer over the window while it
-# runs, and the window's own pointer again afterwards. The headless seat gets a pointer
-# of its own (a virtual one) for this.
+# runs, and the window's own pointer again afterwards; SIGTERM during such a copy ends the
+# program within 1 s. The headless seat gets a pointer of its own (a virtual one) for this.
 [ -x "${WL_VIRTUAL_POINTER:-}" ] || skip "the virtual pointer was not built"
 mkfifo "$TOP/moves"
 spawn sh -c 'exec "$0" 1024 768 <"$1" >"$2"' "$WL_VIRTUAL_POINTER" "$TOP/moves" "$TOP/pointer.log"
@@ -44,4 +44,19 @@ echo "busy pointer $(($(now_ms) - pressed)) ms after Ctrl+C"
 cp "$TOP/now.png" "$TOP/busy.png"
 wait_until 30 same || fail "the window's own pointer did not come back after the copy"
 echo "own pointer back $(($(now_ms) - pressed)) ms after Ctrl+C"
-echo "PASS: the busy pointer over the window during a long copy on Wayland"
+
+# A termination signal in the middle of the next such copy ends the program within 1 s
+# all the same, with the settings stored.
+: >"$TOP/trimlet.ini"
+wtype -M ctrl -k c -m ctrl
+wait_until 5 differs || fail "no busy pointer during the second copy"
+program=${E2E_PIDS[-1]}
+kill -s TERM "$program"
+signalled=$(now_ms)
+ended() { ! kill -0 "$program" 2>/dev/null; }
+wait_until 3 ended || fail "still running 3 s after SIGTERM"
+took=$(($(now_ms) - signalled))
+echo "ended $took ms after SIGTERM in the middle of the copy"
+[ "$took" -le 1000 ] || fail "the copy held the signal up for $took ms"
+grep -q '^WindowState=' "$TOP/trimlet.ini" || fail "the settings were not stored"
+echo "PASS: the busy pointer over the window during a long copy on Wayland, a signal ends it"
