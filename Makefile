@@ -2,7 +2,7 @@
 # from Debian's packages first, then build.
 
 PACKAGES := build-essential cmake pkg-config \
-	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
+	qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-qpa-plugins qt6-translations-l10n libqt6dbus6 libgl-dev \
 	libturbojpeg0-dev libjpeg-dev libjpeg-turbo-progs libgif-dev libimagequant-dev libdeflate-dev libcanberra-dev libasound2-dev \
 	libgtest-dev libgmock-dev zlib1g-dev libpng-dev libxcb1-dev libavif-dev qt6-image-formats-plugins \
 	fonts-ipafont-gothic python3 clang libclang-rt-14-dev \

@@ -42,7 +42,13 @@ void Acquirer::capture(int waitMilliseconds) {
         window_.showOnScreen();
         return;
     }
-    const bool captured = sendPrintScreen();
+    bool captured = false;
+    {
+        // The grab is a long step too (a portal may take seconds to answer); the window is
+        // off the screen meanwhile, so no pointer shows.
+        const BusyScope busy(services_.busy);
+        captured = sendPrintScreen();
+    }
     window_.showOnScreen();
     // No picture of the screen (a portal that failed, refused or did not answer): the
     // view keeps its picture rather than showing whatever else the clipboard holds.

@@ -42,7 +42,8 @@ struct AcquisitionServices {
     std::function<bool(int milliseconds)> sleep;
     // Lets pending window events run (the clipboard's own among them).
     std::function<void()> processEvents;
-    // Shown while a load runs long (none: nothing shown); never during the capture wait.
+    // Shown while a load runs long (none: nothing shown); never during the capture wait. It
+    // also spans a capture's grab, with the window off the screen.
     BusyPointer* busy;
 };
 

@@ -56,6 +56,7 @@ CropServices WithStandIns(CropServices services) {
     if (!services.sleep) services.sleep = [](int) { return true; };
     if (!services.processEvents) services.processEvents = [] {};
     if (!services.settingsFile) services.settingsFile = [] { return QString(); };
+    if (!services.storeSettings) services.storeSettings = WriteIniValues;
     return services;
 }
 

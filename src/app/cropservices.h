@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
+
+#include "settings/inifile.h"
 
 namespace trimlet {
 
@@ -37,6 +40,8 @@ struct CropServices {
     // The settings file's path, asked anew at each use; the empty text (and none) means
     // that the defaults apply and nothing is stored.
     std::function<QString()> settingsFile;
+    // Writes the settings at shutdown (false: not written). None: WriteIniValues.
+    std::function<bool(const std::vector<IniEntry>&, const QString& path)> storeSettings;
     // The window system hands over the clipboard only to a window with the keyboard focus
     // (Wayland): start-up reads it once the shown window has the focus, or after
     // focusWaitMs at the latest.

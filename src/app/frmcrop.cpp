@@ -478,6 +478,10 @@ void frmCrop::Form_Unload() {
     // A failed write is not reported (the program has no messages, and the close is never
     // cancelled); the previous settings file stays intact in that case.
     // One write: the file holds all the new values or, should it fail, all the old ones.
+    (void)services_.storeSettings(SettingsToStore(), SettingsPath());
+}
+
+std::vector<IniEntry> frmCrop::SettingsToStore() const {
     std::vector<IniEntry> settings = placement_.PlacementEntries(placementWindow_);
     settings.push_back(CaptureWaitEntry(captureWait_));
     settings.push_back(LoupeEntry(loupe_.enabled()));
@@ -485,7 +489,7 @@ void frmCrop::Form_Unload() {
         const std::vector<IniEntry> last = LastRectangleEntries(*lastRect_.block());
         settings.insert(settings.end(), last.begin(), last.end());
     }
-    (void)WriteIniValues(settings, SettingsPath());
+    return settings;
 }
 
 // --- saving and the menu --------------------------------------------------------------

@@ -46,6 +46,8 @@ public:
     void Form_Load(const QString& commandLine);
     // The shutdown sequence; runs once, whatever closes the window.
     void Form_Unload();
+    // What Form_Unload stores, as the window is now.
+    [[nodiscard]] std::vector<IniEntry> SettingsToStore() const;
     // Start-up's clipboard steps where they have to wait for the focus
     // (clipboardNeedsFocus): the command-line file and the read run once, as soon as the
     // shown window is active and has been handed the clipboard, or when the wait is over.

@@ -8,6 +8,7 @@
 
 #include "app/commandline.h"
 #include "app/frmcrop.h"
+#include "app/shutdownsettings.h"
 #include "app/singleinstance.h"
 #include "platform/busypointer.h"
 #include "platform/clipboard.h"
@@ -60,6 +61,13 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<trimlet::UrlOpener> urlOpener = trimlet::CreateUrlOpener();
     const std::unique_ptr<trimlet::BusyPointer> busy =
         trimlet::CreateBusyPointer(trimlet::kBusyPointerDelay);
+    // The settings at shutdown are stored once, by the window or, should a signal come
+    // while a long step holds the GUI thread, by the shutdown watcher's last resort.
+    std::unique_ptr<trimlet::frmCrop> window;
+    trimlet::ShutdownSettings shutdownSettings(
+        *shutdownWatch, *busy,
+        [&window] { return window ? window->SettingsToStore() : std::vector<trimlet::IniEntry>{}; },
+        [] { return trimlet::SettingsFilePath(); });
 
     trimlet::CropServices services;
     services.clipboard = &clipboard;
@@ -67,8 +75,12 @@ int main(int argc, char* argv[]) {
     services.sound = sound.get();
     services.saveDialog = &saveDialog;
     services.urlOpener = urlOpener.get();
-    services.busy = busy.get();
+    services.busy = &shutdownSettings;
     services.settingsFile = [] { return trimlet::SettingsFilePath(); };
+    services.storeSettings = [&shutdownSettings](const std::vector<trimlet::IniEntry>& entries,
+                                                 const QString& path) {
+        return shutdownSettings.store(entries, path);
+    };
     services.sleep = [&shutdownWatch](int ms) { return shutdownWatch->sleepFor(ms); };
     services.processEvents = [] { QCoreApplication::processEvents(); };
     // The one place the session shapes start-up: where only a focused window may read the
@@ -83,7 +95,7 @@ int main(int argc, char* argv[]) {
 
     if (shutdownWatch->requested()) return 0;  // nothing loaded yet, nothing to store
     bool endNow = false;
-    auto window = std::make_unique<trimlet::frmCrop>(services);
+    window = std::make_unique<trimlet::frmCrop>(services);
     saveDialog.setParentWindow(window.get());
     QObject::connect(shutdownWatch.get(), &trimlet::ShutdownWatcher::shutdownRequested, &app,
                      [&window, &endNow] {

@@ -10,9 +10,16 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace trimlet {
 namespace {
+
+// The temporary files made and not yet renamed or removed; under ProcessEndLock.
+std::set<QByteArray>& Unfinished() {
+    static std::set<QByteArray> files;
+    return files;
+}
 
 // Writes smaller than this are gathered; larger ones go straight to the file.
 constexpr std::size_t kBufferSize = 64 * 1024;
@@ -68,10 +75,14 @@ bool AtomicFile::create() {
 
     finalPath_ = path;
     QByteArray pattern = path + ".XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return fail("cannot write", errno);
-    fd_ = fd;
-    tempPath_ = pattern;
+    {
+        const std::lock_guard<std::recursive_mutex> lock(ProcessEndLock());
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) return fail("cannot write", errno);
+        fd_ = fd;
+        tempPath_ = pattern;
+        Unfinished().insert(tempPath_);
+    }
 
     // The new file gets the old one's permissions (and owner, where we may), or the
     // usual ones for a new file; mkostemp made it private.
@@ -137,11 +148,18 @@ bool AtomicFile::commit() {
     if (::close(fd_) != 0 && ok && errno != EINTR) ok = fail("cannot write", errno);
     fd_ = -1;
     QIODevice::close();
-    if (ok && ::rename(tempPath_.constData(), finalPath_.constData()) != 0)
-        ok = fail("cannot replace", errno);
     if (!ok) {
         discard();
         return false;
+    }
+    {
+        const std::lock_guard<std::recursive_mutex> lock(ProcessEndLock());
+        if (::rename(tempPath_.constData(), finalPath_.constData()) != 0) {
+            (void)fail("cannot replace", errno);
+            discard();
+            return false;
+        }
+        Unfinished().erase(tempPath_);
     }
     tempPath_.clear();
     SyncFolder(FolderOf(finalPath_));
@@ -156,11 +174,23 @@ void AtomicFile::discard() {
         fd_ = -1;
     }
     if (!tempPath_.isEmpty()) {
+        const std::lock_guard<std::recursive_mutex> lock(ProcessEndLock());
         ::unlink(tempPath_.constData());
+        Unfinished().erase(tempPath_);
         tempPath_.clear();
     }
     buffered_ = 0;
     if (isOpen()) QIODevice::close();
+}
+
+std::recursive_mutex& ProcessEndLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+void RemoveUnfinishedFiles() {
+    for (const QByteArray& path : Unfinished()) ::unlink(path.constData());
+    Unfinished().clear();
 }
 
 bool WriteFileAtomically(const QString& path, const QByteArray& data, LinkPolicy links,

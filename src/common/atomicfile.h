@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,15 @@ private:
     std::size_t buffered_ = 0;
     std::string error_;
 };
+
+// The process may be ended from another thread: a termination signal while a step holds
+// the GUI thread for seconds (see ShutdownWatcher). That thread takes this lock and keeps
+// it to the end, so the steps that hold it are either done or never begun: an AtomicFile
+// making or putting its file in place, and the settings written at shutdown.
+[[nodiscard]] std::recursive_mutex& ProcessEndLock();
+// With ProcessEndLock held: removes the temporary file of every AtomicFile that is
+// neither committed nor cancelled.
+void RemoveUnfinishedFiles();
 
 // Writes data to path through an AtomicFile. False, with the reason in *error when
 // given, when the file could not be replaced.

@@ -18,9 +18,12 @@ public:
     virtual void end() = 0;
 };
 
-// For the running QGuiApplication's window system; where the pointer cannot be changed
-// from outside the GUI thread (Wayland), one that shows nothing.
+// For the running QGuiApplication's window system (X11 or Wayland); elsewhere one that
+// shows nothing.
 [[nodiscard]] std::unique_ptr<BusyPointer> CreateBusyPointer(std::chrono::milliseconds delay);
+// The Wayland one alone; null where the platform is not Wayland.
+[[nodiscard]] std::unique_ptr<BusyPointer> CreateWaylandBusyPointer(
+    std::chrono::milliseconds delay);
 
 // Shows the busy pointer for its lifetime (none: nothing).
 class BusyScope {

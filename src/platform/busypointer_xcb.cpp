@@ -138,6 +138,7 @@ std::unique_ptr<BusyPointer> CreateBusyPointer(std::chrono::milliseconds delay) 
     if (qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
         return std::make_unique<XcbBusyPointer>(delay);
 #endif
+    if (std::unique_ptr<BusyPointer> wayland = CreateWaylandBusyPointer(delay)) return wayland;
     return std::make_unique<NoBusyPointer>();
 }
 

@@ -1,9 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 namespace trimlet {
+
+// How long after a termination signal the watcher ends the process itself when the event
+// loop has not ended it by then.
+inline constexpr std::chrono::milliseconds kLastResortAfter{400};
 
 // Tells when the program must shut down although nobody closed its window: the session
 // ends (a termination signal at logout, or `kill`), Ctrl+C or a hang-up in the terminal
@@ -23,6 +29,13 @@ public:
     // Blocks like a plain sleep, without letting window events run; returns early, with
     // false, when a shutdown is asked for.
     virtual bool sleepFor(int milliseconds) = 0;
+    // A signal reaches the event loop within milliseconds, unless one step holds the GUI
+    // thread for seconds (an encode, a decode, a portal's answer, wl-copy taking the
+    // picture). The watcher's own thread then ends the process kLastResortAfter after the
+    // signal: with ProcessEndLock held, and kept, it removes every unfinished AtomicFile,
+    // runs the last words set here (none: nothing) and ends the process at once. Set from
+    // the GUI thread; takes ProcessEndLock.
+    virtual void setLastWords(std::function<void()> words) = 0;
 
 signals:
     // Delivered once, by the event loop (or by the window events a wait lets run).

@@ -1,5 +1,6 @@
 // Termination signals through a self-pipe, and the X11 main window's destruction through
-// the native event stream.
+// the native event stream; a thread of its own ends the process when the event loop does
+// not get to a signal in time.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,22 +11,40 @@
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <csignal>
+#include <mutex>
+#include <thread>
 
+#include "common/atomicfile.h"
 #include "platform/shutdownwatch.h"
 
 namespace trimlet {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+int g_lastResortPipe[2] = {-1, -1};  // wakes the last-resort thread: 's'ignal or 'q'uit
 volatile sig_atomic_t g_requested = 0;
 
-// Async-signal-safe: a flag and one write, errno kept.
+// Async-signal-safe: a flag and two writes, errno kept.
 void OnSignal(int) {
     g_requested = 1;
     const int saved = errno;
     const char byte = 1;
     (void)!::write(g_signalPipe[1], &byte, 1);  // a full pipe already holds a request
+    const char signal = 's';
+    (void)!::write(g_lastResortPipe[1], &signal, 1);
     errno = saved;
+}
+
+// Reads one byte of the last-resort pipe within `timeout` (-1: no limit); 0 when none came.
+char NextByte(int timeout) {
+    pollfd p{g_lastResortPipe[0], POLLIN, 0};
+    for (;;) {
+        const int n = ::poll(&p, 1, timeout);
+        if (n < 0 && errno == EINTR) continue;  // a signal: the pipe tells it
+        char byte = 0;
+        if (n > 0 && ::read(g_lastResortPipe[0], &byte, 1) == 1) return byte;
+        return 0;
+    }
 }
 
 // The parts of an X event that tell a window's destruction (the wire layout of
@@ -55,6 +74,10 @@ public:
             action.sa_handler = OnSignal;
             sigemptyset(&action.sa_mask);
             action.sa_flags = SA_RESTART;
+            if (::pipe2(g_lastResortPipe, O_CLOEXEC) == 0) {
+                (void)::fcntl(g_lastResortPipe[1], F_SETFL, O_NONBLOCK);
+                lastResort_ = std::thread([this] { runLastResort(); });
+            }
             for (const int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
         }
         if (QCoreApplication::instance())
@@ -64,16 +87,28 @@ public:
         struct sigaction action {};
         action.sa_handler = SIG_DFL;
         for (const int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+        if (lastResort_.joinable()) {
+            const char quit = 'q';
+            (void)!::write(g_lastResortPipe[1], &quit, 1);
+            lastResort_.join();
+        }
         notifier_.reset();
-        for (int& fd : g_signalPipe) {
-            if (fd >= 0) ::close(fd);
-            fd = -1;
+        for (int* pipe : {g_signalPipe, g_lastResortPipe}) {
+            for (int i = 0; i < 2; ++i) {
+                if (pipe[i] >= 0) ::close(pipe[i]);
+                pipe[i] = -1;
+            }
         }
         if (QCoreApplication::instance())
             QCoreApplication::instance()->removeNativeEventFilter(this);
     }
 
     void watchWindow(quintptr nativeWindow) override { window_ = nativeWindow; }
+
+    void setLastWords(std::function<void()> words) override {
+        const std::lock_guard<std::recursive_mutex> lock(ProcessEndLock());
+        lastWords_ = std::move(words);
+    }
 
     bool requested() const override { return g_requested != 0; }
 
@@ -103,6 +138,28 @@ public:
     }
 
 private:
+    // The watcher's own thread: from a signal on, the event loop has kLastResortAfter to
+    // end the process; a quit (the watcher goes) ends the watch.
+    void runLastResort() {
+        for (;;) {
+            const char byte = NextByte(-1);
+            if (byte == 'q' || byte == 0) return;
+            if (byte == 's') break;
+        }
+        QElapsedTimer since;
+        since.start();
+        for (;;) {
+            const qint64 left = kLastResortAfter.count() - since.elapsed();
+            if (left <= 0) break;
+            if (NextByte(static_cast<int>(left)) == 'q') return;
+        }
+        // Never unlocked: whatever the GUI thread does next waits for the end.
+        ProcessEndLock().lock();
+        RemoveUnfinishedFiles();
+        if (lastWords_) lastWords_();
+        ::_exit(0);
+    }
+
     void deliver() {
         if (delivered_) return;
         delivered_ = true;
@@ -112,6 +169,8 @@ private:
     bool delivered_ = false;
     std::unique_ptr<QSocketNotifier> notifier_;
     quintptr window_ = 0;
+    std::function<void()> lastWords_;  // under ProcessEndLock
+    std::thread lastResort_;
 };
 
 }  // namespace
