@@ -121,7 +121,7 @@ frmCrop::frmCrop(CropServices services, QWidget* parent)
     : QMainWindow(parent),
       services_(WithStandIns(std::move(services))),
       acquirer_(*this, {*services_.clipboard, *services_.grabber, services_.sleep,
-                        services_.processEvents, services_.busy}),
+                        services_.processEvents, services_.busy, services_.sound}),
       editor_(sel_, view_, [this] { ShowSelection(); }) {
     setWindowTitle(QStringLiteral("トリムレット"));
     loupeClock_.start();
