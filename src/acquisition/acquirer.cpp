@@ -60,10 +60,7 @@ void Acquirer::capture(int waitMilliseconds) {
     window_.showOnScreen();
     // No picture of the screen (a portal that failed, refused or did not answer): the
     // view keeps its picture rather than showing whatever else the clipboard holds.
-    if (captured)
-        reload();
-    else
-        captureFailed(QStringLiteral("the screen gave no picture"));
+    if (captured) reload();
 }
 
 void Acquirer::captureFailed(const QString& why) {

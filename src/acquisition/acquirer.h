@@ -66,8 +66,8 @@ public:
     // first, the window still shown; then hide the window, wait until hidden, the capture
     // wait, grab the screen onto the clipboard, show the window again, then the reload. A
     // refusal (the window never leaves), a grab that gave no picture, or a wait cut short by
-    // the program's end, leaves the view (and its picture) as it was; the first two sound
-    // the error and say why on standard error.
+    // the program's end, leaves the view (and its picture) as it was; a refusal sounds the
+    // error and says why on standard error.
     void capture(int waitMilliseconds);
     // Puts a file's picture on the clipboard; false (clipboard untouched) when the file
     // cannot be loaded as a picture.
