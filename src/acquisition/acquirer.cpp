@@ -8,13 +8,19 @@
 #include "acquisition/clipboardload.h"
 #include "acquisition/picturefile.h"
 #include "platform/busypointer.h"
+#include "platform/screengrab.h"
+#include "platform/sound.h"
 
 namespace trimlet {
 
 Acquirer::Acquirer(AcquisitionWindow& window, AcquisitionServices services)
     : window_(window), services_(std::move(services)) {}
 
-bool Acquirer::sendPrintScreen() {
+bool Acquirer::sendPrintScreen(IfAsking ifAsking) {
+    if (ifAsking != IfAsking::Grab && services_.grabber.wouldAsk()) {
+        if (ifAsking == IfAsking::NoPicture) return false;
+        if (!services_.grabber.askPermission().granted) return false;
+    }
     const bool hideNow = hideForPrintScreen_ && window_.isShownOnScreen();
     if (hideNow) window_.hideFromScreen();
     const bool written =
@@ -26,8 +32,9 @@ bool Acquirer::sendPrintScreen() {
 void Acquirer::loadFromClipboard() {
     const BusyScope busy(services_.busy);
     // Without a picture of the screen the second read finds the clipboard as it was.
-    const std::optional<QImage> picture =
-        ReadClipboardPicture(services_.clipboard, [this] { (void)sendPrintScreen(); });
+    const std::optional<QImage> picture = ReadClipboardPicture(services_.clipboard, [this] {
+        (void)sendPrintScreen(startingUp_ ? IfAsking::NoPicture : IfAsking::Ask);
+    });
     if (picture) window_.showPicture(*picture);
 }
 
@@ -37,6 +44,13 @@ void Acquirer::reload() {
 }
 
 void Acquirer::capture(int waitMilliseconds) {
+    // A question of the desktop's comes while the window is shown and has the focus (the
+    // desktop may refuse to ask on behalf of a window that has gone).
+    const GrabPermission permission = services_.grabber.askPermission();
+    if (!permission.granted) {
+        captureFailed(permission.why);
+        return;
+    }
     window_.hideFromScreen();
     if (!services_.sleep(waitMilliseconds)) {
         window_.showOnScreen();
@@ -47,12 +61,17 @@ void Acquirer::capture(int waitMilliseconds) {
         // The grab is a long step too (a portal may take seconds to answer); the window is
         // off the screen meanwhile, so no pointer shows.
         const BusyScope busy(services_.busy);
-        captured = sendPrintScreen();
+        captured = sendPrintScreen(IfAsking::Grab);
     }
     window_.showOnScreen();
     // No picture of the screen (a portal that failed, refused or did not answer): the
     // view keeps its picture rather than showing whatever else the clipboard holds.
     if (captured) reload();
+}
+
+void Acquirer::captureFailed(const QString& why) {
+    if (services_.sound) services_.sound->play(SystemSound::Error);
+    qWarning("trimlet: no capture: %s", qUtf8Printable(why));
 }
 
 bool Acquirer::putFileOnClipboard(const QString& path) {
@@ -76,7 +95,9 @@ void Acquirer::startUp(const QString& commandLine, bool hideForPrintScreen) {
         services_.processEvents();
     }
     hideForPrintScreen_ = hideForPrintScreen;
+    startingUp_ = true;
     loadFromClipboard();
+    startingUp_ = false;
     hideForPrintScreen_ = false;
     window_.selectWholePicture();
 }

@@ -11,6 +11,7 @@ namespace trimlet {
 class BusyPointer;
 class Clipboard;
 class ScreenGrabber;
+class SoundPlayer;
 
 // How long start-up waits for the clipboard before the window is shown meanwhile (the
 // picture follows once it is in).
@@ -45,6 +46,8 @@ struct AcquisitionServices {
     // Shown while a load runs long (none: nothing shown); never during the capture wait. It
     // also spans a capture's grab, with the window off the screen.
     BusyPointer* busy;
+    // The error sound of a capture that gave no picture (none: silence).
+    SoundPlayer* sound = nullptr;
 };
 
 // Every way a picture gets into the view: the clipboard read (reload, start-up), the
@@ -60,10 +63,12 @@ public:
     void loadFromClipboard();
     // The reload button: the clipboard read, then the whole picture selected.
     void reload();
-    // The capture button: hide the window, wait until hidden, the capture wait, grab the
-    // screen onto the clipboard, show the window again, then the reload. A grab that gave
-    // no picture, or a wait cut short by the program's end, leaves the view (and its
-    // picture) as it was.
+    // The capture button: where the desktop asks the user before a screenshot, it asks
+    // first, the window still shown; then hide the window, wait until hidden, the capture
+    // wait, grab the screen onto the clipboard, show the window again, then the reload. A
+    // refusal (the window never leaves), a grab that gave no picture, or a wait cut short by
+    // the program's end, leaves the view (and its picture) as it was; a refusal sounds the
+    // error and says why on standard error.
     void capture(int waitMilliseconds);
     // Puts a file's picture on the clipboard; false (clipboard untouched) when the file
     // cannot be loaded as a picture.
@@ -74,16 +79,22 @@ public:
     // Start-up's read: the command-line file (empty: none) onto the clipboard, then the
     // reload. With hideForPrintScreen a Print Screen taken because the clipboard held
     // no picture is taken with the shown window off the screen, as it is before the
-    // window is first shown.
+    // window is first shown. Start-up never makes the desktop ask the user: where it would,
+    // no Print Screen is taken (the view stays empty; the first capture asks).
     void startUp(const QString& commandLine, bool hideForPrintScreen);
 
 private:
+    // What Print Screen does where the desktop would ask the user first: ask (the window is
+    // shown and focused), give no picture, or grab all the same.
+    enum class IfAsking { Ask, NoPicture, Grab };
     // False when no picture of the screen reached the clipboard.
-    [[nodiscard]] bool sendPrintScreen();
+    [[nodiscard]] bool sendPrintScreen(IfAsking ifAsking);
+    void captureFailed(const QString& why);
 
     AcquisitionWindow& window_;
     AcquisitionServices services_;
     bool hideForPrintScreen_ = false;
+    bool startingUp_ = false;
 };
 
 }  // namespace trimlet

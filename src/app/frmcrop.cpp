@@ -119,7 +119,7 @@ frmCrop::frmCrop(CropServices services, QWidget* parent)
     : QMainWindow(parent),
       services_(WithStandIns(std::move(services))),
       acquirer_(*this, {*services_.clipboard, *services_.grabber, services_.sleep,
-                        services_.processEvents, services_.busy}),
+                        services_.processEvents, services_.busy, services_.sound}),
       editor_(sel_, view_, [this] { ShowSelection(); }) {
     setWindowTitle(QStringLiteral("トリムレット"));
     windowSession_.onRememberNormal(
@@ -197,6 +197,9 @@ void frmCrop::BuildControls() {
     QWidget::setTabOrder(previous, cbJpg_);
     QWidget::setTabOrder(cbJpg_, cmdCap_);
     QWidget::setTabOrder(cmdCap_, cmdCBChk_);
+    // The first in the tab order has the focus when the window first becomes active (the
+    // focus chain itself begins elsewhere: keys would reach a save button first).
+    picCrop_->setFocus();
 
     connect(cmdCBChk_, &QPushButton::clicked, this, &frmCrop::cmdCBChk_Click);
     connect(cmdCap_, &QPushButton::clicked, this, &frmCrop::cmdCap_Click);

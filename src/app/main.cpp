@@ -128,15 +128,17 @@ int main(int argc, char* argv[]) {
     }
 
     // The window has closed and stored its settings. What it put on the clipboard (the
-    // capture, a file's picture, a copied cut-out) would vanish with this process: a
-    // clipboard manager takes it over, or the process serves it on, without windows
-    // and without the lock, until another program takes the clipboard (at most a day).
+    // capture, a file's picture, a copied cut-out) would vanish with this process unless
+    // the desktop already holds a copy: a clipboard manager takes it over, or the process
+    // serves it on, without windows and without the lock, until another program takes the
+    // clipboard (at most a day).
     // After a termination request the process ends at once: no hand-over waits.
     shutdownWatch->watchWindow(0);  // its destruction is ours now
     window.reset();
     if (endNow) return status;
     using namespace std::chrono_literals;
-    if (trimlet::HandClipboardOver(3s, *shutdownWatch) == trimlet::ClipboardAtExit::KeepServing) {
+    if (!clipboard.desktopKeepsOurPicture() &&
+        trimlet::HandClipboardOver(3s, *shutdownWatch) == trimlet::ClipboardAtExit::KeepServing) {
         instance.release();
         trimlet::ServeClipboardUntilTaken(24h, *shutdownWatch);
     }

@@ -49,9 +49,12 @@ QByteArray Encoded(const QImage& image, const char* format) {
 // that as BMP, and most programs take the first picture format they are offered. BMP
 // follows only where the order offered is the order seen (X11): a Wayland compositor need
 // not keep it (mutter does not), so there PNG comes alone.
+// `readFocused` (none: not kept) is set once the PNG is read while a window of ours has the
+// keyboard focus.
 class PictureMimeData final : public QMimeData {
 public:
-    PictureMimeData(QImage image, bool bmpToo) : image_(std::move(image)), bmpToo_(bmpToo) {}
+    PictureMimeData(QImage image, bool bmpToo, std::shared_ptr<bool> readFocused)
+        : image_(std::move(image)), bmpToo_(bmpToo), readFocused_(std::move(readFocused)) {}
     QStringList formats() const override {
         return bmpToo_ ? QStringList{kPng, kBmp} : QStringList{kPng};
     }
@@ -62,6 +65,7 @@ public:
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType) const override {
         if (mimeType == kPng) {
+            if (readFocused_ && QGuiApplication::focusWindow()) *readFocused_ = true;
             if (png_.isEmpty()) png_ = Encoded(image_, "png");
             return png_;
         }
@@ -72,6 +76,7 @@ protected:
 private:
     QImage image_;
     bool bmpToo_;
+    std::shared_ptr<bool> readFocused_;
     mutable QByteArray png_;  // asked for by every paste, and by a clipboard manager at once
 };
 
@@ -286,10 +291,19 @@ bool QtClipboard::writeImage(const QImage& image) {
 void QtClipboard::offerNow(QImage image) {
     waitingForFocus_ = false;
     offerAgainOnInput_ = writer_ != ClipboardWriter::Toolkit && !inputSinceFocus_;
+    offerCopied_ = std::make_shared<bool>(false);
     // Qt takes the data over; its change signal comes before the picture is remembered.
     QGuiApplication::clipboard()->setMimeData(
-        new PictureMimeData(image, writer_ == ClipboardWriter::Toolkit), QClipboard::Clipboard);
+        new PictureMimeData(image, writer_ == ClipboardWriter::Toolkit,
+                            writer_ == ClipboardWriter::FocusedToolkit ? offerCopied_ : nullptr),
+        QClipboard::Clipboard);
     handedOver_ = std::move(image);
+}
+
+bool QtClipboard::desktopKeepsOurPicture() const {
+    const QClipboard* cb = QGuiApplication::clipboard();
+    return writer_ == ClipboardWriter::FocusedToolkit && offerCopied_ && *offerCopied_ && cb &&
+           cb->ownsClipboard();
 }
 
 void QtClipboard::watchChanges(std::function<void()> changed) {

@@ -74,6 +74,12 @@ public:
     // What a read does while it waits for another program (see OwnerWait): the window
     // is kept painted, and a shutdown ends the wait as a failed read.
     void setOwnerWait(OwnerWait wait) { ownerWait_ = std::move(wait); }
+    // Whether the desktop itself holds a copy of the picture we offer, and so keeps it
+    // pasteable once we are gone. Where the compositor lets only the focused window near
+    // the clipboard (no data-control protocol), a read of our offer while our window had
+    // the keyboard focus can come from the compositor alone: it takes a copy at once (mutter
+    // does, and keeps it when its owner goes).
+    [[nodiscard]] bool desktopKeepsOurPicture() const;
 
 private:
     std::optional<QImage> readForeign(const QClipboard& cb);
@@ -98,6 +104,9 @@ private:
     // again at the first key or button press.
     bool inputSinceFocus_ = false;
     bool offerAgainOnInput_ = false;
+    // FocusedToolkit: set once the current offer was read while a window of ours had the
+    // keyboard focus.
+    std::shared_ptr<bool> offerCopied_;
     std::unique_ptr<QObject> inputWatch_;
     QMetaObject::Connection forget_;
     QMetaObject::Connection focus_;

@@ -1,5 +1,6 @@
 #include "platform/screengrab_portal.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -20,8 +21,47 @@ const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kScreenshot = QStringLiteral("org.freedesktop.portal.Screenshot");
 const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 const QString kResponse = QStringLiteral("Response");
+const QString kStore = QStringLiteral("org.freedesktop.impl.portal.PermissionStore");
+const QString kStorePath = QStringLiteral("/org/freedesktop/impl/portal/PermissionStore");
+const QString kBus = QStringLiteral("org.freedesktop.DBus");
+
+// The bus daemon and the permission store answer at once or not at all.
+constexpr int kQuickCallMs = 1000;
+
+QDBusMessage QuickCall(const QDBusMessage& call) {
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, kQuickCallMs);
+}
+
+// The reply's first argument as a D-Bus map of texts to lists of texts.
+QMap<QString, QStringList> TextListMap(const QDBusMessage& reply) {
+    QMap<QString, QStringList> map;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return map;
+    const QVariant first = reply.arguments().constFirst();
+    if (!first.canConvert<QDBusArgument>()) return map;
+    const QDBusArgument arg = first.value<QDBusArgument>();
+    if (arg.currentType() != QDBusArgument::MapType) return map;
+    arg.beginMap();
+    while (!arg.atEnd()) {
+        QString key;
+        QStringList values;
+        arg.beginMapEntry();
+        arg >> key >> values;
+        arg.endMapEntry();
+        map.insert(key, values);
+    }
+    arg.endMap();
+    return map;
+}
 
 }  // namespace
+
+StoredPermission PermissionOf(const QMap<QString, QStringList>& entry, const QString& appId) {
+    const auto it = entry.constFind(appId);
+    if (it == entry.constEnd() || it->isEmpty()) return StoredPermission::Unset;
+    if (it->constFirst() == QLatin1String("yes")) return StoredPermission::Yes;
+    if (it->constFirst() == QLatin1String("no")) return StoredPermission::No;
+    return StoredPermission::Unset;
+}
 
 PortalAnswer::Kind KindOfCallError(const QString& errorName) {
     static const char* const kMissing[] = {
@@ -42,10 +82,32 @@ PortalAnswer AnswerOfResponse(uint response, const QString& uri) {
     return {PortalAnswer::Kind::Saved, url.toLocalFile()};
 }
 
-PortalAnswer DBusScreenshotPortal::requestScreenshot() {
+bool DBusScreenshotPortal::present() {
+    const auto names = [](const char* method) {
+        const QDBusMessage reply = QuickCall(
+            QDBusMessage::createMethodCall(kBus, QStringLiteral("/org/freedesktop/DBus"), kBus,
+                                           QLatin1String(method)));
+        return reply.arguments().isEmpty() ? QStringList()
+                                           : reply.arguments().constFirst().toStringList();
+    };
+    if (!QDBusConnection::sessionBus().isConnected()) return false;
+    return names("ListNames").contains(kService) ||
+           names("ListActivatableNames").contains(kService);
+}
+
+StoredPermission DBusScreenshotPortal::storedPermission() {
+    if (!QDBusConnection::sessionBus().isConnected()) return StoredPermission::Unset;
+    QDBusMessage lookup =
+        QDBusMessage::createMethodCall(kStore, kStorePath, kStore, QStringLiteral("Lookup"));
+    lookup << QStringLiteral("screenshot") << QStringLiteral("screenshot");
+    // No entry at all is an error reply, and reads as Unset.
+    return PermissionOf(TextListMap(QuickCall(lookup)));
+}
+
+PortalAnswer DBusScreenshotPortal::requestScreenshot(int timeoutMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return {PortalAnswer::Kind::NoService, {}};
-    const QDeadlineTimer deadline(timeoutMs_);
+    const QDeadlineTimer deadline(timeoutMs);
     // The request object's path is known in advance; listen on it before asking, so
     // the answer cannot arrive before we listen.
     const QString token = QStringLiteral("trimlet%1").arg(QRandomGenerator::global()->generate());
@@ -80,8 +142,9 @@ PortalAnswer DBusScreenshotPortal::requestScreenshot() {
             result = answer_;
             stopListening(requestPath);
         } else {
-            // No answer in time: a failure. Ask the portal to drop the request, and remove
-            // the file of an answer that still comes.
+            // No answer in time. Ask the portal to drop the request, and remove the file of
+            // an answer that still comes.
+            result.kind = PortalAnswer::Kind::TimedOut;
             abandoned_.insert(requestPath);
             bus.send(QDBusMessage::createMethodCall(kService, requestPath, kRequest,
                                                     QStringLiteral("Close")));
@@ -113,29 +176,64 @@ WaylandScreenGrabber::WaylandScreenGrabber(ScreenshotPortal& portal, ScreenGrabb
                                            Files files)
     : portal_(portal), compositorGrab_(compositorGrab), files_(std::move(files)) {}
 
-QImage WaylandScreenGrabber::grabDesktop() {
+PortalAnswer WaylandScreenGrabber::request(int timeoutMs, QImage* shot) {
     const QString pictures = files_.picturesFolder ? files_.picturesFolder() : QString();
     const bool madeFolder =
         !pictures.isEmpty() && !QDir(pictures).exists() && QDir().mkpath(pictures);
-    const PortalAnswer answer = portal_.requestScreenshot();
-    QImage shot;
+    const PortalAnswer answer = portal_.requestScreenshot(timeoutMs);
     if (answer.kind == PortalAnswer::Kind::Saved) {
-        shot = files_.read ? files_.read(answer.file) : QImage();
+        if (shot) *shot = files_.read ? files_.read(answer.file) : QImage();
         // The file was written for us alone; the user never asked to keep it.
         if (files_.remove) (void)files_.remove(answer.file);
     }
     // Only an empty folder goes.
     if (madeFolder) (void)QDir().rmdir(pictures);
-    switch (answer.kind) {
+    return answer;
+}
+
+QImage WaylandScreenGrabber::grabDesktop() {
+    QImage shot;
+    switch (request(kPortalShotMs, &shot).kind) {
         case PortalAnswer::Kind::Saved:
             return shot.isNull() ? QImage() : shot.convertToFormat(QImage::Format_RGB32);
         case PortalAnswer::Kind::NoService:
             return compositorGrab_ ? compositorGrab_->grabDesktop() : QImage();
         case PortalAnswer::Kind::Refused:
         case PortalAnswer::Kind::Failed:
+        case PortalAnswer::Kind::TimedOut:
             break;
     }
     return {};
+}
+
+bool WaylandScreenGrabber::wouldAsk() {
+    return portal_.present() && question_.wouldAsk(portal_.storedPermission());
+}
+
+GrabPermission WaylandScreenGrabber::askPermission() {
+    if (!wouldAsk()) return {};
+    // The question is the portal's own, asked before a screenshot it then takes: the
+    // screenshot is the question, and its picture (with our window in it) is thrown away.
+    const PortalAnswer::Kind answer = request(kPortalQuestionMs, nullptr).kind;
+    const StoredPermission after = portal_.storedPermission();
+    question_.answered(answer == PortalAnswer::Kind::Saved, after);
+    switch (answer) {
+        case PortalAnswer::Kind::Saved:
+        case PortalAnswer::Kind::NoService:  // no portal: the compositor's grab follows
+            return {};
+        case PortalAnswer::Kind::TimedOut:
+            return {false, QStringLiteral("the desktop's question about screenshots was not "
+                                          "answered within %1 s")
+                               .arg(kPortalQuestionMs / 1000)};
+        case PortalAnswer::Kind::Refused:
+        case PortalAnswer::Kind::Failed:
+            break;
+    }
+    // A refused question leaves a standing refusal in the store.
+    return {false, after == StoredPermission::No
+                       ? QStringLiteral("the desktop does not allow this program to take "
+                                        "screenshots (its privacy settings can change that)")
+                       : QStringLiteral("the desktop gave no screenshot")};
 }
 
 WaylandScreenGrabber::Files DiskFiles() {

@@ -71,6 +71,8 @@ public:
 class DesktopGrabber final : public ScreenGrabber {
 public:
     QImage grabDesktop() override { return session_.grabDesktop(); }
+    bool wouldAsk() override { return session_.wouldAsk(); }
+    GrabPermission askPermission() override { return session_.askPermission(); }
 
 private:
     QtScreenGrabber direct_;

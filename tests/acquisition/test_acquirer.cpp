@@ -15,19 +15,21 @@ namespace {
 using testing::PatternImage;
 using Steps = std::vector<std::string>;
 
-struct Rig : AcquisitionWindow, Clipboard, ScreenGrabber {
+struct Rig : AcquisitionWindow, Clipboard, ScreenGrabber, SoundPlayer {
     Steps steps;
     bool shown = true;
     std::optional<QImage> clip = QImage();
     QImage screen = PatternImage(64, 48);
     bool ending = false;  // the capture wait is cut short by the program's end
+    bool asks = false;    // the desktop asks the user before a screenshot
+    bool grants = true;   // and the user allows it (then it asks no more)
     Acquirer acquirer{*this,
                       {*this, *this,
                        [this](int ms) {
                            note("sleep " + std::to_string(ms));
                            return !ending;
                        },
-                       [this] { note("events"); }, nullptr}};
+                       [this] { note("events"); }, nullptr, this}};
 
     void note(std::string s) { steps.push_back(std::move(s)); }
     static std::string sizeText(const QImage& i) {
@@ -62,6 +64,16 @@ struct Rig : AcquisitionWindow, Clipboard, ScreenGrabber {
     QImage grabDesktop() override {
         note(shown ? "grab (window shown)" : "grab");
         return screen;
+    }
+    bool wouldAsk() override { return asks; }
+    GrabPermission askPermission() override {
+        if (!asks) return {};
+        note(shown ? "ask (window shown)" : "ask");
+        asks = !grants;
+        return {grants, grants ? QString() : QStringLiteral("refused")};
+    }
+    void play(SystemSound sound) override {
+        note(sound == SystemSound::Error ? "error sound" : "sound");
     }
 };
 
@@ -124,6 +136,54 @@ TEST(Acquirer, Sequences) {
         c.run(rig.acquirer);
         EXPECT_EQ(rig.steps, c.steps) << c.name;
     }
+}
+
+// A desktop that asks the user before its first screenshot asks over the shown window, and
+// never at start-up.
+TEST(Acquirer, WhereTheDesktopAsksFirst) {
+    const struct {
+        const char* name;
+        bool grants;
+        std::function<void(Acquirer&)> run;
+        Steps steps;
+    } cases[] = {
+        {"capture asks before the window leaves",
+         true,
+         [](Acquirer& a) { a.capture(500); },
+         {"ask (window shown)", "hide", "sleep 500", "grab", "write 64x48", "events", "show",
+          "read", "view 64x48", "select"}},
+        {"a refused capture ends at once, the window never leaving",
+         false,
+         [](Acquirer& a) { a.capture(500); },
+         {"ask (window shown)", "error sound"}},
+        {"start-up takes no picture and asks nothing",
+         true,
+         [](Acquirer& a) { a.startUp({}, true); },
+         {"read", "read", "view 0x0 !32", "select"}},
+        {"the reload's Print Screen asks over the shown window",
+         true,
+         [](Acquirer& a) { a.reload(); },
+         {"read", "ask (window shown)", "grab (window shown)", "write 64x48", "events", "read",
+          "view 64x48", "select"}},
+        {"a refused reload shows the empty view",
+         false,
+         [](Acquirer& a) { a.reload(); },
+         {"read", "ask (window shown)", "read", "view 0x0 !32", "select"}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.asks = true;
+        rig.grants = c.grants;
+        c.run(rig.acquirer);
+        EXPECT_EQ(rig.steps, c.steps) << c.name;
+    }
+    // Once allowed, later captures ask nothing.
+    Rig rig;
+    rig.asks = true;
+    rig.acquirer.capture(500);
+    rig.steps.clear();
+    rig.acquirer.capture(500);
+    EXPECT_EQ(rig.steps.front(), "hide");
 }
 
 TEST(Acquirer, ACaptureWaitCutShortByTheProgramsEndGrabsAndReadsNothing) {

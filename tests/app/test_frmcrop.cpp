@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -126,6 +127,15 @@ TEST_F(FrmCropTest, TabGoesThroughTheSaveButtonsWithPngLast) {
         w = w->nextInFocusChain();
     } while (w != expected[0] && order.size() < std::size(expected));
     EXPECT_EQ(order, std::vector<QWidget*>(std::begin(expected), std::end(expected)));
+}
+
+// The keys edit the picture from the start: the picture has the focus when the window
+// first becomes active, whichever widget the focus chain happens to start with.
+TEST_F(FrmCropTest, ThePictureHasTheFocusWhenTheWindowFirstBecomesActive) {
+    start(PatternImage(10, 10));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), Peer(window).picCrop());
 }
 
 TEST_F(FrmCropTest, StartUpShowsTheClipboardPictureOneToOneAndFullySelected) {

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <optional>
+#include <vector>
 
 #include "platform/screengrab_portal.h"
 #include "platform/session.h"
@@ -65,10 +67,19 @@ class FakePortal final : public ScreenshotPortal {
 public:
     PortalAnswer answer;
     int requests = 0;
-    PortalAnswer requestScreenshot() override {
+    std::vector<int> timeouts;
+    bool isPresent = true;
+    StoredPermission stored = StoredPermission::Yes;
+    // What the store holds after a request (none: unchanged).
+    std::optional<StoredPermission> storedAfterRequest;
+    PortalAnswer requestScreenshot(int timeoutMs) override {
         ++requests;
+        timeouts.push_back(timeoutMs);
+        if (storedAfterRequest) stored = *storedAfterRequest;
         return answer;
     }
+    bool present() override { return isPresent; }
+    StoredPermission storedPermission() override { return stored; }
 };
 
 struct WaylandRig {
@@ -98,6 +109,7 @@ TEST(WaylandScreenGrabber, ASavedShotIsReadThenItsFileRemoved) {
     EXPECT_EQ(rig.read, std::vector<QString>{"/tmp/out.png"});
     EXPECT_EQ(rig.removed, std::vector<QString>{"/tmp/out.png"});
     EXPECT_EQ(rig.compositor.grabs, 0);
+    EXPECT_EQ(rig.portal.timeouts, std::vector<int>{kPortalShotMs});
 }
 
 TEST(WaylandScreenGrabber, AnUnreadableShotIsNoPictureButItsFileIsRemovedAllTheSame) {
@@ -110,7 +122,7 @@ TEST(WaylandScreenGrabber, AnUnreadableShotIsNoPictureButItsFileIsRemovedAllTheS
 }
 
 TEST(WaylandScreenGrabber, RefusalOrFailureGivesNoPictureAndTouchesNoFile) {
-    for (Kind kind : {Kind::Refused, Kind::Failed}) {
+    for (Kind kind : {Kind::Refused, Kind::Failed, Kind::TimedOut}) {
         WaylandRig rig;
         rig.compositor.screen = PatternImage(10, 10);
         rig.portal.answer = {kind, {}};
@@ -170,12 +182,14 @@ TEST(WaylandScreenGrabber, ThePicturesFolderIsThereForTheRequestAndOnlyWhatWasMa
         }
         struct SavingPortal final : ScreenshotPortal {
             QString folder;
-            PortalAnswer requestScreenshot() override {
+            PortalAnswer requestScreenshot(int) override {
                 const QString file = folder + QStringLiteral("/Screenshot_20261208.png");
                 if (!QDir(folder).exists() || !PatternImage(8, 6).save(file))
                     return {Kind::Failed, {}};
                 return {Kind::Saved, file};
             }
+            bool present() override { return true; }
+            StoredPermission storedPermission() override { return StoredPermission::Yes; }
         } portal;
         portal.folder = pictures;
         WaylandScreenGrabber::Files files = DiskFiles();
@@ -186,6 +200,74 @@ TEST(WaylandScreenGrabber, ThePicturesFolderIsThereForTheRequestAndOnlyWhatWasMa
         if (existed) {
             EXPECT_TRUE(QDir(pictures).isEmpty());
         }
+    }
+}
+
+TEST(ScreenshotPermission, TheStoresWordForAProgramOutsideASandbox) {
+    using P = StoredPermission;
+    const struct {
+        QMap<QString, QStringList> entry;
+        P permission;
+    } rows[] = {
+        {{}, P::Unset},
+        {{{"", {"yes"}}}, P::Yes},
+        {{{"", {"no"}}}, P::No},
+        {{{"", {"ask"}}}, P::Unset},
+        {{{"", {}}}, P::Unset},
+        {{{"org.example.Other", {"yes"}}}, P::Unset},  // another program's permission
+        {{{"org.example.Other", {"no"}}, {"", {"yes", "no"}}}, P::Yes},
+    };
+    for (const auto& row : rows) EXPECT_EQ(PermissionOf(row.entry), row.permission);
+}
+
+// Where the portal asks the user before a screenshot, the question comes from
+// askPermission (a screenshot whose picture is thrown away, given the longer wait), never
+// from grabDesktop; once the store holds the permission, or once a portal that keeps none
+// gave a picture, nothing asks any more.
+TEST(WaylandScreenGrabber, TheQuestionBeforeTheFirstScreenshot) {
+    using P = StoredPermission;
+    const struct {
+        const char* name;
+        bool present;
+        P stored;
+        PortalAnswer answer;
+        std::optional<P> storedAfter;
+        bool wouldAsk, granted, asksAfter;
+        const char* why;  // the start of the reason given
+    } rows[] = {
+        {"standing permission", true, P::Yes, {Kind::Saved, "/tmp/q.png"}, {},
+         false, true, false, ""},
+        {"no portal at all", false, P::Unset, {Kind::NoService, {}}, {}, false, true, false, ""},
+        {"allowed", true, P::Unset, {Kind::Saved, "/tmp/q.png"}, P::Yes, true, true, false, ""},
+        {"a portal that keeps no permission", true, P::Unset, {Kind::Saved, "/tmp/q.png"}, {},
+         true, true, false, ""},
+        {"refused", true, P::Unset, {Kind::Failed, {}}, P::No, true, false, true,
+         "the desktop does not allow"},
+        {"a standing refusal", true, P::No, {Kind::Failed, {}}, {}, true, false, true,
+         "the desktop does not allow"},
+        {"cancelled", true, P::Unset, {Kind::Refused, {}}, {}, true, false, true,
+         "the desktop gave no"},
+        {"unanswered", true, P::Unset, {Kind::TimedOut, {}}, {}, true, false, true,
+         "the desktop's question about screenshots was not answered within 60 s"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WaylandRig rig;
+        rig.portal.isPresent = row.present;
+        rig.portal.stored = row.stored;
+        rig.portal.answer = row.answer;
+        rig.portal.storedAfterRequest = row.storedAfter;
+        EXPECT_EQ(rig.grabber.wouldAsk(), row.wouldAsk);
+        const GrabPermission permission = rig.grabber.askPermission();
+        EXPECT_EQ(permission.granted, row.granted);
+        EXPECT_EQ(permission.why.left(qstrlen(row.why)), QLatin1String(row.why));
+        EXPECT_EQ(rig.portal.timeouts,
+                  row.wouldAsk ? std::vector<int>{kPortalQuestionMs} : std::vector<int>{});
+        // The question's picture is never read, but its file goes.
+        EXPECT_TRUE(rig.read.empty());
+        EXPECT_EQ(rig.removed.size(), row.answer.kind == Kind::Saved && row.wouldAsk ? 1u : 0u);
+        EXPECT_EQ(rig.grabber.wouldAsk(), row.asksAfter);
+        EXPECT_EQ(rig.compositor.grabs, 0);
     }
 }
 
@@ -232,8 +314,10 @@ TEST(Session, OnlyTheWaylandPluginWaitsForTheFocusAndKnowsNoWindowPosition) {
 TEST(DBusScreenshotPortal, NoSessionBusMeansNoPortal) {
     // A process without a session bus can reach no portal; the capture must not wait.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/trimlet-test-bus");
-    DBusScreenshotPortal portal(2000);
-    EXPECT_EQ(portal.requestScreenshot().kind, Kind::NoService);
+    DBusScreenshotPortal portal;
+    EXPECT_EQ(portal.requestScreenshot(2000).kind, Kind::NoService);
+    EXPECT_FALSE(portal.present());
+    EXPECT_EQ(portal.storedPermission(), StoredPermission::Unset);
 }
 
 }  // namespace

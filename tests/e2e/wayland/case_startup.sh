@@ -1,5 +1,5 @@
-# Sourced by session.sh: start-up shows the clipboard's picture, and 再読込 reads the
-# clipboard again.
+# Sourced by session.sh: start-up shows the clipboard's picture with the keyboard focus on
+# it, and 再読込 reads the clipboard again.
 # A stored placement: the position cannot be applied on Wayland and must survive the run.
 printf '[Window]\nLeft=1500\nTop=1200\nWidth=7000\nHeight=6000\nWindowState=0\n' >"$TOP/trimlet.ini"
 solid first.png 300 200 red
@@ -9,6 +9,9 @@ QT_QPA_PLATFORM=wayland spawn "$PROGRAM"
 wait_caption "選択(1,1)-(300,200) W=300 H=200"
 find_picture "63,255,255"  # red, highlighted
 shot startup.png
+# The keys edit the picture from the start: Ctrl+Left moves the right edge in.
+key ctrl+Left
+wait_caption "選択(1,1)-(299,200) W=299 H=200" 5
 
 clipboard_put_png second.png
 press_reload

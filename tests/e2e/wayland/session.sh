@@ -161,6 +161,14 @@ find_picture() {
         grep -m1 "srgb($colour)" | cut -d, -f1)
 }
 
+# Types a key as the other sessions' keyboards name it ("Tab", "ctrl+Left").
+key() {
+    case $1 in
+        *+*) wtype -M "${1%%+*}" -k "${1#*+}" -m "${1%%+*}" ;;
+        *) wtype -k "$1" ;;
+    esac
+}
+
 # The headless seat has no pointer, so buttons are pressed from the keyboard: Tab until
 # the button's frame at screen column $1 (row: the strip's middle, 16 rows above the
 # picture's top) shows the focus colour, then Space.
