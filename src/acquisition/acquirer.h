@@ -45,7 +45,7 @@ struct AcquisitionServices {
     std::function<void()> processEvents;
     // Shown while a load runs long (none: nothing shown); never during the capture wait.
     BusyPointer* busy;
-    // The error sound of a capture that gave no picture (none: silence).
+    // The error sound of a capture the desktop refused (none: silence).
     SoundPlayer* sound = nullptr;
 };
 
