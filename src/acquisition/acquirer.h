@@ -46,7 +46,7 @@ struct AcquisitionServices {
     // Shown while a load runs long (none: nothing shown); never during the capture wait. It
     // also spans a capture's grab, with the window off the screen.
     BusyPointer* busy;
-    // The error sound of a capture that gave no picture (none: silence).
+    // The error sound of a capture the desktop refused (none: silence).
     SoundPlayer* sound = nullptr;
 };
 

@@ -126,6 +126,7 @@ outer_is "$ID" "$NORMAL" "start in the normal state"
 # was. (画面ｷｬﾌﾟﾁｬ sits at 200..273 in the strip 16 rows above the blue picture.)
 top=$(picture_top "$ID" "192,255,0") || fail "the picture is not on the screen"
 for i in 1 2 3; do
+    clicked=$(date +%s.%N)
     xdotool mousemove --window "$ID" 236 $((top - 16)) click 1
     for _ in $(seq 50); do
         xwininfo -id "$ID" | grep -q IsUnMapped && break
@@ -135,7 +136,10 @@ for i in 1 2 3; do
         xwininfo -id "$ID" | grep -q IsViewable && break
         sleep 0.05
     done
-    wait_caption "$ID" "選択(1,1)-($SCR_W,$SCR_H) W=$SCR_W H=$SCR_H" 20
+    wait_caption "選択(1,1)-($SCR_W,$SCR_H) W=$SCR_W H=$SCR_H" 20
+    # (For the record; later captures find the caption already there.)
+    [ "$i" = 1 ] && printf 'capture at the 0.5 s wait under %s, click to picture: %.2f s\n' \
+        "$WM" "$(awk "BEGIN { print $(date +%s.%N) - $clicked }")"
     outer_is "$ID" "$NORMAL" "after capture $i"
 done
 
