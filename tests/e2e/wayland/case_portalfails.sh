@@ -14,7 +14,9 @@ for _ in $(seq 150); do
     sleep 0.1
 done
 portal_running || fail "the capture did not ask the portal"
-sleep 2
+# The portal is asked with the window off the screen; the window comes back once the
+# capture has failed, its view settled in the same step that shows it again.
+wait_until 15 caption_matches '選択' || fail "the window did not come back"
 [ "$(caption)" = "選択(1,1)-(300,200) W=300 H=200" ] || fail "the view changed: $(caption)"
 find_picture "63,255,255"
 shot kept.png
