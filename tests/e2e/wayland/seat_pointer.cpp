@@ -8,9 +8,9 @@
 // command; ends at the end of its input, and the device goes with the process.
 //   seat_pointer WIDTH HEIGHT
 //
-// (sway's own `seat - cursor` commands move the cursor without telling a client that
-// holds a pressed button, and stamp their buttons with time 0, so every press near the
-// last one looks like a double click: this device's events are a hand's.)
+// (sway's own `seat - cursor set` moves the cursor without telling the client while a
+// button pressed with `seat - cursor press` is held, so it cannot drag: this device's
+// events reach clients as a hand's would.)
 //
 // The protocol's XML ships with no Debian package, so its two interfaces are spelled out
 // here as wayland-scanner would generate them (only the requests are used).
@@ -18,12 +18,10 @@
 #include <wayland-client.h>
 
 #include <cstdint>
-#include <ctime>
-#include <string>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
