@@ -106,9 +106,9 @@ TEST_F(EditingTest, DragPastTheVisibleEdgeScrollsOnePixelPerMove) {
     // The scroll bars, repainted only where their handles moved, show what a full
     // repaint shows.
     for (QScrollBar* bar : {Peer(window).HS(), Peer(window).VS()}) {
-        const QRect device =
-            QRectF(QPointF(bar->mapTo(window.get(), QPoint(0, 0))) * ratio(),
-                   QSizeF(bar->size()) * ratio()).toAlignedRect();
+        const QRect device = QRectF(QPointF(bar->mapTo(window.get(), QPoint(0, 0))) * ratio(),
+                                    QSizeF(bar->size()) * ratio())
+                                 .toAlignedRect();
         const QImage incremental = shownWindow().copy(device);
         bar->repaint();
         EXPECT_EQ(shownWindow().copy(device), incremental) << bar->objectName().toStdString();

@@ -140,10 +140,10 @@ TEST(Loupe, CaptionShrinksToFitUnderThePixels) {
         int preferred, want;
     };
     const Case cases[] = {
-        {{640, 480}, 12, 10},     // "(888,888) #DDDDDD": 17 characters; 10 * 0.6 * 17 = 102
-        {{64, 48}, 12, 12},       // 15 characters at 12: 108, fits
-        {{64, 48}, 30, 12},       // a large preferred size shrinks too
-        {{12345, 1234}, 12, 9},   // 19 characters: 9 * 0.6 * 19 = 102.6; 10 would be 114
+        {{640, 480}, 12, 10},    // "(888,888) #DDDDDD": 17 characters; 10 * 0.6 * 17 = 102
+        {{64, 48}, 12, 12},      // 15 characters at 12: 108, fits
+        {{64, 48}, 30, 12},      // a large preferred size shrinks too
+        {{12345, 1234}, 12, 9},  // 19 characters: 9 * 0.6 * 19 = 102.6; 10 would be 114
         {{1, 1}, 3, kLoupeMinTextPixels},
         {{32767, 32767}, 12, 8},  // 21 characters: 8 * 0.6 * 21 = 100.8; 9 would be 113.4
     };
