@@ -152,9 +152,19 @@ void ImageBox::setLoupe(std::optional<LoupeFrame> loupe) {
 }
 
 QFont ImageBox::loupeFont() const {
-    // The window's text size, in device pixels.
+    // The window's text size taken as device pixels, smaller where the picture's widest
+    // caption would not fit under the grid; worked out once per font and picture size.
+    const std::string widest = LoupeWidestText(picture_.size());
+    if (loupeFont_ && loupeFont_->base == font() && loupeFont_->widest == widest)
+        return loupeFont_->font;
     QFont f = font();
-    f.setPixelSize(std::max(1, qRound(QFontInfo(font()).pixelSize() * devicePixelRatioF())));
+    const QString text = QString::fromStdString(widest);
+    f.setPixelSize(LoupeTextPixels(QFontInfo(font()).pixelSize(), [&](int size) {
+        QFont sized = f;
+        sized.setPixelSize(size);
+        return QFontMetrics(sized).horizontalAdvance(text);
+    }));
+    loupeFont_ = LoupeFont{font(), widest, f};
     return f;
 }
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <optional>
+#include <string>
 
 #include "selection/loupe.h"
 #include "selection/selection.h"
@@ -57,7 +58,8 @@ public:
     // it covers now.
     void setLoupe(std::optional<LoupeFrame> loupe);
     const std::optional<LoupeFrame>& loupe() const { return loupe_; }
-    // The size of the loupe's caption text in device pixels.
+    // The size of the loupe's caption text in device pixels (the same at every scale, as
+    // the loupe's pixels are).
     QSize loupeTextSize(const std::string& text) const;
     // A drag started from the view took the pointer: the press no longer holds it.
     void releasePointer() { captured_ = false; }
@@ -106,6 +108,12 @@ private:
     PixelRect highlight_{0, 0, 0, 0};
     bool highlightShown_ = false;
     std::optional<LoupeFrame> loupe_;
+    struct LoupeFont {
+        QFont base;          // the widget's font it was made from
+        std::string widest;  // the widest caption it fits
+        QFont font;
+    };
+    mutable std::optional<LoupeFont> loupeFont_;
     bool captured_ = false;  // a press on the picture holds the pointer
     ImageBoxListener* listener_ = nullptr;
     // The last pointer event of the top-level window, as the window received it.

@@ -36,8 +36,7 @@ QRect ViewScrollBar::handleAt(int position) const {
     QStyleOptionSlider option;
     initStyleOption(&option);
     option.sliderPosition = option.sliderValue = position;
-    return style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                   this);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
 }
 
 void ViewScrollBar::sliderChange(SliderChange change) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace trimlet {
 namespace {
@@ -48,6 +49,19 @@ std::string LoupeText(QPoint centre, QRgb colour) {
     return text;
 }
 
+std::string LoupeWidestText(QSize picture) {
+    const auto eights = [](int count) {
+        return std::string(std::to_string(std::max(count, 1)).size(), '8');
+    };
+    return "(" + eights(picture.width()) + "," + eights(picture.height()) + ") #DDDDDD";
+}
+
+int LoupeTextPixels(int preferred, const std::function<int(int)>& widthAt) {
+    int size = std::max(preferred, kLoupeMinTextPixels);
+    while (size > kLoupeMinTextPixels && widthAt(size) > kLoupeTextRoom) --size;
+    return size;
+}
+
 LoupeFrame ComposeLoupe(const QImage& picture, QPoint centre, const PixelRect& highlight,
                         QPoint imagePos, QSize viewport, QSize captionSize, QRgb outsideColour) {
     LoupeFrame f;
@@ -71,7 +85,7 @@ LoupeFrame ComposeLoupe(const QImage& picture, QPoint centre, const PixelRect& h
 
     // The frame holds the pixels at its top-left corner and, under them, the caption; as
     // wide as the wider of the two.
-    const int inner = std::max(kPixelsSide, captionSize.width() + 2 * kLoupeZoom / 2);
+    const int inner = std::max(kPixelsSide, captionSize.width() + kPixelsSide - kLoupeTextRoom);
     const QSize box(inner + 2 * kLoupeFrame,
                     kPixelsSide + captionSize.height() + 4 + 2 * kLoupeFrame);
     // The centre's place in the viewport decides the corner: the one farthest from it.

@@ -7,6 +7,7 @@
 #include <QSize>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,5 +86,18 @@ struct LoupeFrame {
 
 // The caption text alone: "(x,y) #RRGGBB" with x, y counted from 1.
 [[nodiscard]] std::string LoupeText(QPoint centre, QRgb colour);
+
+// The caption's text is as tall in device pixels as the view's text is in logical units,
+// like the grid the same at every scale, and made smaller (down to kLoupeMinTextPixels)
+// where it would not fit under the grid.
+inline constexpr int kLoupeMinTextPixels = 6;
+// The room for the text under the grid, in device pixels.
+inline constexpr int kLoupeTextRoom = kLoupePixels * kLoupeZoom - kLoupeZoom;
+// The widest caption on a picture of this size: its coordinates with as many digits as
+// the picture's width and height, every one of them an 8, and the colour #DDDDDD.
+[[nodiscard]] std::string LoupeWidestText(QSize picture);
+// The text size in pixels for the caption: the largest from `preferred` down to
+// kLoupeMinTextPixels at which widthAt(size), the widest caption's width, fits the room.
+[[nodiscard]] int LoupeTextPixels(int preferred, const std::function<int(int)>& widthAt);
 
 }  // namespace trimlet

@@ -64,6 +64,8 @@ TEST_F(EditingTest, TheLoupeShowsThePicturePixelsAroundTheEditedPoint) {
     press(Qt::LeftButton, {60, 50});
     move(Qt::LeftButton, {3.5, 140.2});  // near the bottom-left corner: grey round it
     expectShownLoupe({3, 140});
+    // Its caption fits under the pixels at every scale: the loupe is as wide as they are.
+    EXPECT_EQ(box()->loupe()->box.width(), box()->loupe()->pixels.width() + 2 * kLoupeFrame);
     expectShownHighlight();
     release(Qt::LeftButton, {3.5, 140.2});
     EXPECT_FALSE(box()->loupe());
@@ -104,9 +106,9 @@ TEST_F(EditingTest, DragPastTheVisibleEdgeScrollsOnePixelPerMove) {
     // The scroll bars, repainted only where their handles moved, show what a full
     // repaint shows.
     for (QScrollBar* bar : {Peer(window).HS(), Peer(window).VS()}) {
-        const QRect device =
-            QRectF(QPointF(bar->mapTo(window.get(), QPoint(0, 0))) * ratio(),
-                   QSizeF(bar->size()) * ratio()).toAlignedRect();
+        const QRect device = QRectF(QPointF(bar->mapTo(window.get(), QPoint(0, 0))) * ratio(),
+                                    QSizeF(bar->size()) * ratio())
+                                 .toAlignedRect();
         const QImage incremental = shownWindow().copy(device);
         bar->repaint();
         EXPECT_EQ(shownWindow().copy(device), incremental) << bar->objectName().toStdString();

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cmath>
+#include <string>
 
 #include "selection/loupe.h"
 
@@ -127,6 +129,32 @@ TEST(Loupe, SitsInTheCornerFarthestFromThePoint) {
     // A caption wider than the pixels widens the loupe.
     const LoupeFrame wide = ComposeLoupe(p, {0, 0}, {}, {0, 0}, view, {200, 14}, kGrey);
     EXPECT_GE(wide.caption.width(), 200);
+}
+
+// The caption keeps the view's text size while the picture's widest caption fits under
+// the grid, and otherwise shrinks to the largest size that fits, but no further than the
+// smallest readable one. Text here is 0.6 of its size wide per character.
+TEST(Loupe, CaptionShrinksToFitUnderThePixels) {
+    struct Case {
+        QSize picture;
+        int preferred, want;
+    };
+    const Case cases[] = {
+        {{640, 480}, 12, 10},    // "(888,888) #DDDDDD": 17 characters; 10 * 0.6 * 17 = 102
+        {{64, 48}, 12, 12},      // 15 characters at 12: 108, fits
+        {{64, 48}, 30, 12},      // a large preferred size shrinks too
+        {{12345, 1234}, 12, 9},  // 19 characters: 9 * 0.6 * 19 = 102.6; 10 would be 114
+        {{1, 1}, 3, kLoupeMinTextPixels},
+        {{32767, 32767}, 12, 8},  // 21 characters: 8 * 0.6 * 21 = 100.8; 9 would be 113.4
+    };
+    for (const Case& c : cases) {
+        const std::string text = LoupeWidestText(c.picture);
+        const auto widthAt = [&](int size) {
+            return static_cast<int>(std::ceil(size * 0.6 * static_cast<double>(text.size())));
+        };
+        EXPECT_EQ(LoupeTextPixels(c.preferred, widthAt), c.want) << text;
+    }
+    EXPECT_EQ(LoupeWidestText({640, 48}), "(888,88) #DDDDDD");
 }
 
 }  // namespace

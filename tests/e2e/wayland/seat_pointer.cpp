@@ -8,9 +8,9 @@
 // command; ends at the end of its input, and the device goes with the process.
 //   seat_pointer WIDTH HEIGHT
 //
-// (sway's own `seat - cursor` commands move the cursor without telling a client that
-// holds a pressed button, and stamp their buttons with time 0, so every press near the
-// last one looks like a double click: this device's events are a hand's.)
+// (sway's own `seat - cursor set` moves the cursor without telling the client while a
+// button pressed with `seat - cursor press` is held, so it cannot drag: this device's
+// events reach clients as a hand's would.)
 //
 // The protocol's XML ships with no Debian package, so its two interfaces are spelled out
 // here as wayland-scanner would generate them (only the requests are used).
@@ -18,12 +18,10 @@
 #include <wayland-client.h>
 
 #include <cstdint>
-#include <ctime>
-#include <string>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -33,17 +31,13 @@ extern const wl_interface kVirtualPointer;
 const wl_interface* kNoTypes[] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 const wl_interface* kCreateTypes[] = {&wl_seat_interface, &kVirtualPointer};
 const wl_interface* kCreateWithOutputTypes[] = {&wl_seat_interface, &wl_output_interface,
-                                                      &kVirtualPointer};
+                                                &kVirtualPointer};
 
 const wl_message kPointerRequests[] = {
-    {"motion", "uff", kNoTypes},
-    {"motion_absolute", "uuuuu", kNoTypes},
-    {"button", "uuu", kNoTypes},
-    {"axis", "uuf", kNoTypes},
-    {"frame", "", kNoTypes},
-    {"axis_source", "u", kNoTypes},
-    {"axis_stop", "uu", kNoTypes},
-    {"axis_discrete", "uufi", kNoTypes},
+    {"motion", "uff", kNoTypes},   {"motion_absolute", "uuuuu", kNoTypes},
+    {"button", "uuu", kNoTypes},   {"axis", "uuf", kNoTypes},
+    {"frame", "", kNoTypes},       {"axis_source", "u", kNoTypes},
+    {"axis_stop", "uu", kNoTypes}, {"axis_discrete", "uufi", kNoTypes},
     {"destroy", "", kNoTypes},
 };
 const wl_message kManagerRequests[] = {
@@ -52,18 +46,17 @@ const wl_message kManagerRequests[] = {
     {"create_virtual_pointer_with_output", "2?o?on", kCreateWithOutputTypes},
 };
 
-const wl_interface kVirtualPointer = {"zwlr_virtual_pointer_v1", 1, 9, kPointerRequests, 0,
-                                      nullptr};
-const wl_interface kManager = {"zwlr_virtual_pointer_manager_v1", 1, 3, kManagerRequests, 0,
-                               nullptr};
+const wl_interface kVirtualPointer = {"zwlr_virtual_pointer_v1", 1, 9,
+                                      kPointerRequests,          0, nullptr};
+const wl_interface kManager = {
+    "zwlr_virtual_pointer_manager_v1", 1, 3, kManagerRequests, 0, nullptr};
 
 struct Globals {
     wl_seat* seat = nullptr;
     wl_proxy* manager = nullptr;
 };
 
-void Global(void* data, wl_registry* registry, uint32_t name, const char* interface,
-            uint32_t) {
+void Global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
     auto* g = static_cast<Globals*>(data);
     if (std::strcmp(interface, wl_seat_interface.name) == 0 && !g->seat)
         g->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -116,8 +109,8 @@ int main(int argc, char** argv) {
     while (std::fgets(line, sizeof line, stdin)) {
         int x = 0, y = 0, n = 0;
         if (std::sscanf(line, "move %d %d", &x, &y) == 2 && x >= 0 && y >= 0) {
-            wl_proxy_marshal(pointer, kMotionAbsolute, NowMs(), std::uint32_t(x),
-                             std::uint32_t(y), std::uint32_t(width), std::uint32_t(height));
+            wl_proxy_marshal(pointer, kMotionAbsolute, NowMs(), std::uint32_t(x), std::uint32_t(y),
+                             std::uint32_t(width), std::uint32_t(height));
         } else if ((std::sscanf(line, "press %d", &n) == 1 ||
                     std::sscanf(line, "release %d", &n) == 1) &&
                    n >= 1 && n <= 3) {
