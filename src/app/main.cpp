@@ -68,6 +68,7 @@ int main(int argc, char* argv[]) {
         *shutdownWatch, *busy,
         [&window] { return window ? window->SettingsToStore() : std::vector<trimlet::IniEntry>{}; },
         [] { return trimlet::SettingsFilePath(); });
+    clipboard.setBusyPointer(&shutdownSettings);
 
     trimlet::CropServices services;
     services.clipboard = &clipboard;

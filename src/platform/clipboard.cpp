@@ -53,8 +53,12 @@ QByteArray Encoded(const QImage& image, const char* format) {
 // keyboard focus.
 class PictureMimeData final : public QMimeData {
 public:
-    PictureMimeData(QImage image, bool bmpToo, std::shared_ptr<bool> readFocused)
-        : image_(std::move(image)), bmpToo_(bmpToo), readFocused_(std::move(readFocused)) {}
+    PictureMimeData(QImage image, bool bmpToo, std::shared_ptr<bool> readFocused,
+                    BusyPointer* busy)
+        : image_(std::move(image)),
+          bmpToo_(bmpToo),
+          readFocused_(std::move(readFocused)),
+          busy_(busy) {}
     QStringList formats() const override {
         return bmpToo_ ? QStringList{kPng, kBmp} : QStringList{kPng};
     }
@@ -63,7 +67,11 @@ public:
     }
 
 protected:
+    // A large picture takes seconds to encode, with the paste and the GUI thread waiting:
+    // a long step like a save.
     QVariant retrieveData(const QString& mimeType, QMetaType) const override {
+        const bool encodes = (mimeType == kPng && png_.isEmpty()) || (bmpToo_ && mimeType == kBmp);
+        const BusyScope busy(encodes ? busy_ : nullptr);
         if (mimeType == kPng) {
             if (readFocused_ && QGuiApplication::focusWindow()) *readFocused_ = true;
             if (png_.isEmpty()) png_ = Encoded(image_, "png");
@@ -77,6 +85,7 @@ private:
     QImage image_;
     bool bmpToo_;
     std::shared_ptr<bool> readFocused_;
+    BusyPointer* busy_;
     mutable QByteArray png_;  // asked for by every paste, and by a clipboard manager at once
 };
 
@@ -295,7 +304,8 @@ void QtClipboard::offerNow(QImage image) {
     // Qt takes the data over; its change signal comes before the picture is remembered.
     QGuiApplication::clipboard()->setMimeData(
         new PictureMimeData(image, writer_ == ClipboardWriter::Toolkit,
-                            writer_ == ClipboardWriter::FocusedToolkit ? offerCopied_ : nullptr),
+                            writer_ == ClipboardWriter::FocusedToolkit ? offerCopied_ : nullptr,
+                            busy_),
         QClipboard::Clipboard);
     handedOver_ = std::move(image);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/busypointer.h"
+
 #include <QImage>
 #include <QMetaObject>
 #include <QStringList>
@@ -80,6 +82,8 @@ public:
     // the keyboard focus can come from the compositor alone: it takes a copy at once (mutter
     // does, and keeps it when its owner goes).
     [[nodiscard]] bool desktopKeepsOurPicture() const;
+    // Shown while another program's paste has our picture encoded (none: nothing).
+    void setBusyPointer(BusyPointer* busy) { busy_ = busy; }
 
 private:
     std::optional<QImage> readForeign(const QClipboard& cb);
@@ -87,6 +91,7 @@ private:
 
     ClipboardWriter writer_;
     OwnerWait ownerWait_;
+    BusyPointer* busy_ = nullptr;
     // Where the window system is X11: another program's clipboard is read over a
     // connection of our own (see XcbClipboardReader).
     std::unique_ptr<XcbClipboardReader> x11Reader_;

@@ -1,6 +1,7 @@
 # A termination signal while one step holds the program for seconds ends it within 1 s
-# all the same: 0.3 s into saving a 64-megapixel picture as GIF. The settings are stored
-# exactly once, and the save leaves neither its temporary file nor a partial GIF behind.
+# all the same: 0.3 s into saving a 64-megapixel picture as GIF, and 0.3 s into another
+# program's paste of such a picture. The settings are stored exactly once, and the save
+# leaves neither its temporary file nor a partial GIF behind.
 source "$(dirname "$0")/lib.sh"
 own_copy "$1"
 
@@ -90,4 +91,17 @@ if [ -e "$E2E_TMP/out/pic.gif" ]; then
         fail "saving: a partial GIF stayed"
 fi
 stored_once "saving"
+
+# Another program pastes the picture the program put on the clipboard: the PNG is made
+# while the paste waits.
+fresh_settings
+spawn "$APP" "$E2E_TMP/noise.png"
+pid=${E2E_PIDS[-1]}
+wait_window '^選択' 60 > /dev/null || fail "pasting: no main window"
+wait_caption "選択(1,1)-(8000,8000) W=8000 H=8000" 60
+xclip -selection clipboard -o -t image/png > /dev/null 2>&1 &
+E2E_PIDS+=($!)
+sleep 0.3
+term_ends_in_time "$pid" "0.3 s into another program's paste of a 64-megapixel picture"
+stored_once "pasting"
 echo "termination during a long step e2e passed"
