@@ -325,6 +325,11 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
     const QString ppm = dir.filePath("in.ppm"), vimg = dir.filePath("in.v"),
                   png = dir.filePath("in.png");
     if (!WritePpm(picture, ppm)) return;
+    // BENCH_KEEP=folder keeps each input picture, for a closer look with bench_png.
+    if (const QString keep = qEnvironmentVariable("BENCH_KEEP"); !keep.isEmpty() && memoryOnly)
+        QFile::copy(ppm, QDir(keep).filePath(QStringLiteral("%1-%2.ppm")
+                                                 .arg(QString::fromStdString(name))
+                                                 .arg(picture.height())));
     const bool vips = Have("vips") && Run("vips copy " + Quote(ppm) + " " + Quote(vimg));
     const bool pngquant =
         Have("pngquant") &&
