@@ -11,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -255,34 +256,199 @@ struct CompressorDeleter {
 };
 using CompressorPtr = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
 
-// A raw deflate stream made to be followed by another: its last block loses the final
-// mark, and an empty stored block after it brings the stream to a byte boundary (what
-// zlib's sync flush writes). libdeflate says nothing of where its blocks lie, so zlib's
-// inflate walks the blocks to find the last one's start and the stream's last bit.
-bool EndWithoutFinal(std::uint8_t* data, std::size_t& size, std::vector<std::uint8_t>& scratch) {
-    z_stream s{};
-    if (inflateInit2(&s, -15) != Z_OK) return false;
-    s.next_in = data;
-    s.avail_in = static_cast<uInt>(size);
-    std::uint64_t lastBlock = 0, end = 0;
-    bool whole = false;
-    for (;;) {
-        s.next_out = scratch.data();
-        s.avail_out = static_cast<uInt>(scratch.size());
-        const int r = inflate(&s, Z_BLOCK);
-        if (r != Z_OK) break;
-        if (s.data_type & 128) {  // at the end of a block
-            const std::uint64_t bit = std::uint64_t{s.total_in} * 8 - (s.data_type & 7);
-            if (s.data_type & 64) {  // the last one (inflate would next skip to a byte)
-                end = bit;
-                whole = true;
-                break;
+// --- Where a deflate stream's last block lies ------------------------------------------
+
+// Reads a raw deflate stream's blocks and codes without making its bytes: where its last
+// block starts and where it ends, in bits. libdeflate says nothing of where its blocks
+// lie, and inflating the stream only to learn it costs as much as a fifth of the
+// compression itself.
+class BlockWalker {
+public:
+    BlockWalker(const std::uint8_t* data, std::size_t size)
+        : data_(data), size_(size), bitsTotal_(std::uint64_t{size} * 8) {}
+
+    bool walk(std::uint64_t& lastBlock, std::uint64_t& end) {
+        for (;;) {
+            const std::uint64_t start = pos_;
+            const std::uint32_t final = bits(1);
+            const std::uint32_t type = bits(2);
+            if (type == 0) {
+                pos_ = (pos_ + 7) & ~std::uint64_t{7};
+                const std::uint32_t len = bits(16), nlen = bits(16);
+                if ((len ^ nlen) != 0xFFFFu) return false;
+                pos_ += std::uint64_t{len} * 8;
+            } else if (type == 1) {
+                if (!fixedLitlen_.ready) BuildFixed();
+                if (!codes(fixedLitlen_, fixedDistance_)) return false;
+            } else if (type == 2) {
+                if (!dynamicTables() || !codes(litlen_, distance_)) return false;
+            } else {
+                return false;
             }
-            lastBlock = bit;
+            if (pos_ > bitsTotal_) return false;
+            if (final) {
+                lastBlock = start;
+                end = pos_;
+                return true;
+            }
         }
     }
-    inflateEnd(&s);
-    if (!whole || end > std::uint64_t{size} * 8) return false;
+
+private:
+    static constexpr int kFastBits = 10;
+
+    // A canonical Huffman code: a table for codes of up to kFastBits bits, read in the
+    // stream's bit order, and the counts and sorted symbols for the longer ones.
+    struct Code {
+        std::array<std::uint16_t, 16> count{};
+        std::array<std::uint16_t, 320> symbols{};
+        std::array<std::uint16_t, 1u << kFastBits> fast{};  // symbol << 4 | length; 0: longer
+        bool ready = false;
+
+        bool build(const std::uint8_t* lengths, int n) {
+            count.fill(0);
+            for (int i = 0; i < n; ++i) ++count[lengths[i]];
+            count[0] = 0;
+            int left = 1;
+            for (int len = 1; len < 16; ++len) {
+                left = 2 * left - count[len];
+                if (left < 0) return false;  // over-subscribed
+            }
+            std::array<std::uint16_t, 16> offset{};
+            for (int len = 1; len < 15; ++len) offset[len + 1] = offset[len] + count[len];
+            for (int i = 0; i < n; ++i)
+                if (lengths[i]) symbols[offset[lengths[i]]++] = static_cast<std::uint16_t>(i);
+            fast.fill(0);
+            unsigned code = 0, index = 0;
+            for (unsigned len = 1; len <= kFastBits; ++len) {
+                for (unsigned k = 0; k < count[len]; ++k, ++code, ++index) {
+                    unsigned reversed = 0;
+                    for (unsigned b = 0; b < len; ++b) reversed |= ((code >> b) & 1u) << (len - 1 - b);
+                    for (unsigned at = reversed; at < (1u << kFastBits); at += 1u << len)
+                        fast[at] = static_cast<std::uint16_t>(symbols[index] << 4 | len);
+                }
+                code <<= 1;
+            }
+            ready = true;
+            return true;
+        }
+    };
+
+    std::uint32_t peek(int n) const {  // n <= 32; bits past the end read as zeros
+        const std::size_t byte = static_cast<std::size_t>(pos_ / 8);
+        std::uint64_t word = 0;
+        if (byte + 8 <= size_) {
+            std::memcpy(&word, data_ + byte, 8);
+            if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+        } else {
+            for (std::size_t i = byte; i < size_; ++i)
+                word |= std::uint64_t{data_[i]} << (8 * (i - byte));
+        }
+        return static_cast<std::uint32_t>((word >> (pos_ % 8)) & ((std::uint64_t{1} << n) - 1));
+    }
+    std::uint32_t bits(int n) {
+        const std::uint32_t v = peek(n);
+        pos_ += static_cast<std::uint64_t>(n);
+        return v;
+    }
+
+    int decode(const Code& c) {
+        if (pos_ > bitsTotal_) return -1;
+        if (const std::uint16_t e = c.fast[peek(kFastBits)]) {
+            pos_ += e & 15u;
+            return e >> 4;
+        }
+        int code = 0, first = 0, index = 0;
+        for (int len = 1; len < 16; ++len) {
+            code |= static_cast<int>(bits(1));
+            const int count = c.count[static_cast<std::size_t>(len)];
+            if (code - first < count) return c.symbols[static_cast<std::size_t>(index + code - first)];
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
+
+    bool codes(const Code& litlen, const Code& distance) {
+        static constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1,
+                                                          1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
+                                                          4, 4, 4, 4, 5, 5, 5, 5, 0};
+        for (;;) {
+            const int symbol = decode(litlen);
+            if (symbol < 0 || pos_ > bitsTotal_) return false;
+            if (symbol < 256) continue;
+            if (symbol == 256) return true;
+            if (symbol > 285) return false;
+            pos_ += kLengthExtra[symbol - 257];
+            const int d = decode(distance);
+            if (d < 0 || d > 29) return false;
+            pos_ += static_cast<std::uint64_t>(d < 4 ? 0 : d / 2 - 1);
+        }
+    }
+
+    bool dynamicTables() {
+        static constexpr std::uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                    11, 4,  12, 3, 13, 2, 14, 1, 15};
+        const int nlen = static_cast<int>(bits(5)) + 257, ndist = static_cast<int>(bits(5)) + 1;
+        const int ncode = static_cast<int>(bits(4)) + 4;
+        if (nlen > 286 || ndist > 30) return false;
+        std::array<std::uint8_t, 320> lengths{};
+        for (int i = 0; i < ncode; ++i) lengths[kOrder[i]] = static_cast<std::uint8_t>(bits(3));
+        Code& lengthCode = distance_;  // free until the distance code is built
+        if (!lengthCode.build(lengths.data(), 19)) return false;
+        lengths.fill(0);
+        for (int i = 0; i < nlen + ndist;) {
+            const int symbol = decode(lengthCode);
+            if (symbol < 0 || pos_ > bitsTotal_) return false;
+            if (symbol < 16) {
+                lengths[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(symbol);
+                continue;
+            }
+            std::uint8_t value = 0;
+            int repeat = 0;
+            if (symbol == 16) {
+                if (i == 0) return false;
+                value = lengths[static_cast<std::size_t>(i - 1)];
+                repeat = 3 + static_cast<int>(bits(2));
+            } else if (symbol == 17) {
+                repeat = 3 + static_cast<int>(bits(3));
+            } else {
+                repeat = 11 + static_cast<int>(bits(7));
+            }
+            if (i + repeat > nlen + ndist) return false;
+            while (repeat--) lengths[static_cast<std::size_t>(i++)] = value;
+        }
+        if (lengths[256] == 0) return false;
+        return litlen_.build(lengths.data(), nlen) &&
+               distance_.build(lengths.data() + nlen, ndist);
+    }
+
+    void BuildFixed() {
+        std::array<std::uint8_t, 288> lengths{};
+        std::fill_n(lengths.begin(), 144, 8);
+        std::fill_n(lengths.begin() + 144, 112, 9);
+        std::fill_n(lengths.begin() + 256, 24, 7);
+        std::fill_n(lengths.begin() + 280, 8, 8);
+        fixedLitlen_.build(lengths.data(), 288);
+        lengths.fill(5);
+        fixedDistance_.build(lengths.data(), 30);
+    }
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::uint64_t bitsTotal_;
+    std::uint64_t pos_ = 0;
+    Code litlen_, distance_, fixedLitlen_, fixedDistance_;
+};
+
+// A raw deflate stream made to be followed by another: its last block loses the final
+// mark, and an empty stored block after it brings the stream to a byte boundary (what
+// zlib's sync flush writes). data has room for the four bytes more.
+bool EndWithoutFinal(std::uint8_t* data, std::size_t& size) {
+    std::uint64_t lastBlock = 0, end = 0;
+    if (!BlockWalker(data, size).walk(lastBlock, end) || end > std::uint64_t{size} * 8)
+        return false;
     data[lastBlock / 8] &= static_cast<std::uint8_t>(~(1u << (lastBlock % 8)));
     // Three zero bits (not final, stored), zeros to the byte's end, LEN 0 and NLEN.
     const std::size_t endByte = static_cast<std::size_t>(end / 8);
@@ -357,8 +523,7 @@ public:
                                                        rawBytes_, stream_.data(), bound);
         }
         if (streamBytes_ > 0 && last) return true;
-        walk_.resize(std::size_t{1} << 16);
-        if (streamBytes_ > 0 && EndWithoutFinal(stream_.data(), streamBytes_, walk_)) return true;
+        if (streamBytes_ > 0 && EndWithoutFinal(stream_.data(), streamBytes_)) return true;
         return CompressWithZlib(filtered_.data(), rawBytes_, last, level, stream_, streamBytes_);
     }
 
@@ -447,7 +612,7 @@ private:
     RowEntropy entropy_;
     std::array<CompressorPtr, 2> compressors_;
     CompressorPtr trialCompressor_;
-    std::vector<std::uint8_t> rows_, filtered_, trial_, stream_, walk_, sample_, trialStream_;
+    std::vector<std::uint8_t> rows_, filtered_, trial_, stream_, sample_, trialStream_;
     std::size_t rawBytes_ = 0, streamBytes_ = 0;
     std::uint32_t adler_ = 1;
 };
