@@ -701,13 +701,18 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
     // Chunks of a 24th of the picture's own memory (at least 128 KiB): two of them in
     // flight with their streams and libdeflate's tables (about a megabyte a thread at the
     // lazy levels) stay within a third of it, and each costs the compressor only its
-    // first 32 KiB of history. Palette and grey pictures have few bytes a pixel, so few
-    // chunks: well compressible ones lose more at each restart.
+    // first 32 KiB of history. Grey pictures have few bytes a pixel, so few chunks: well
+    // compressible ones lose more at each restart.
     const std::size_t pictureBytes = std::size_t{4} * static_cast<std::size_t>(block.width()) *
                                      static_cast<std::size_t>(block.height());
-    const std::size_t target = options.chunkBytes
-                                   ? options.chunkBytes
-                                   : std::max(pictureBytes / 24, std::size_t{128} << 10);
+    // Palette pictures at level 10 take a chunk of an 128th (at least 96 KiB): the
+    // near-optimal compressor's tables grow with the chunk, to 0.44 of the picture at
+    // a 24th.
+    const bool palette = layout.colour == PngColour::Palette;
+    const std::size_t target =
+        options.chunkBytes ? options.chunkBytes
+        : palette          ? std::max(pictureBytes / 128, std::size_t{96} << 10)
+                           : std::max(pictureBytes / 24, std::size_t{128} << 10);
     int chunkRows =
         static_cast<int>(std::clamp<std::size_t>(target / filteredRow, 1, block.height()));
     int chunks = (block.height() + chunkRows - 1) / chunkRows;
