@@ -14,14 +14,17 @@
 //
 // Every tool runs once per round, in turn, so all see the same state of the machine;
 // a tool's time is the minimum and the median of the rounds. Ours is the whole save
-// after the dialog (cut-out, encoder, file through QSaveFile); a tool is timed as a
-// process, start included, reading the cheapest input it takes (PPM, or vips' own
-// format; pngquant takes only PNG, stored without compression). The time ratio is
+// after the dialog (cut-out, encoder, file through the program's atomic writer, which
+// syncs the file and its folder); a tool is timed as a process, start included, reading
+// the cheapest input it takes (PPM, or vips' own format; pngquant takes only PNG,
+// stored without compression), and then its file and folder synced the same way, so
+// both sides pay the same disk work. The time ratio is
 // ours / peer (below 1: ours is faster), the size ratio ours / peer, PSNR is over
 // R, G and B against the 24-bit picture. "mem" is the most memory our save took on top
 // of what the program held, as a share of the picture's own 32-bit copy: after a save
 // of a 64 x 64 piece of the same picture, so it counts the save's data rather than the
 // library code a first save pages in; "cold", beside it, counts both.
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,6 +40,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +51,7 @@
 #include <string>
 #include <vector>
 
+#include "common/atomicfile.h"
 #include "export/decode_util.h"
 #include "export/encoders.h"
 #include "export/savesequence.h"
@@ -261,13 +266,31 @@ long ExtraPeakKiB(const std::function<bool()>& job, const std::function<bool()>&
     return extra;
 }
 
+// What the atomic writer does after the bytes are written: the file and then its folder
+// to the disk.
+bool SyncLikeOurs(const QString& path) {
+    for (const QString& p : {path, QFileInfo(path).absolutePath()}) {
+        const int fd = ::open(QFile::encodeName(p).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // a folder may not sync
+        ::close(fd);
+        if (!ok) return false;
+    }
+    return true;
+}
+
 struct Job {
     Job(std::string t, QString o, std::function<bool()> r, std::function<double()> p)
-        : tool(std::move(t)), output(std::move(o)), run(std::move(r)), psnr(std::move(p)) {}
+        : tool(std::move(t)),
+          output(std::move(o)),
+          run(std::move(r)),
+          psnr(std::move(p)),
+          peer(tool.rfind("ours", 0) != 0) {}
     std::string tool;
     QString output;
     std::function<bool()> run;
     std::function<double()> psnr;  // NaN for a lossless file
+    bool peer;                     // not ours: its file is synced after it
     std::vector<double> ms;
     double min() const { return *std::min_element(ms.begin(), ms.end()); }
     double median() const {
@@ -325,6 +348,11 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
     const QString ppm = dir.filePath("in.ppm"), vimg = dir.filePath("in.v"),
                   png = dir.filePath("in.png");
     if (!WritePpm(picture, ppm)) return;
+    // BENCH_KEEP=folder keeps each input picture, for a closer look with bench_png.
+    if (const QString keep = qEnvironmentVariable("BENCH_KEEP"); !keep.isEmpty() && memoryOnly)
+        QFile::copy(ppm, QDir(keep).filePath(QStringLiteral("%1-%2.ppm")
+                                                 .arg(QString::fromStdString(name))
+                                                 .arg(picture.height())));
     const bool vips = Have("vips") && Run("vips copy " + Quote(ppm) + " " + Quote(vimg));
     const bool pngquant =
         Have("pngquant") &&
@@ -446,10 +474,10 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
         const QString one = f("ours1.png");
         g.jobs.push_back({"ours, one thread", one,
                           [&picture, one] {
-                              QSaveFile file(one);
+                              trimlet::AtomicFile file(one);
                               trimlet::PngOptions options;
                               options.secondThread = false;
-                              return file.open(QIODevice::WriteOnly) &&
+                              return file.create() &&
                                      trimlet::EncodePng(picture, file, options).ok() &&
                                      file.commit();
                           },
@@ -515,7 +543,7 @@ void Bench(const std::string& name, const QImage& picture, const QDir& dir, cons
             for (Job& j : g.jobs) {
                 QElapsedTimer t;
                 t.start();
-                const bool ok = j.run();
+                const bool ok = j.run() && (!j.peer || SyncLikeOurs(j.output));
                 j.ms.push_back(ok ? static_cast<double>(t.nsecsElapsed()) / 1e6 : std::nan(""));
             }
         }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -128,24 +129,21 @@ private:
 
 // --- Filters --------------------------------------------------------------------------
 
-int Paeth(int a, int b, int c) {
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-}
-
-// Row cur filtered with filter type into out (n bytes); prev is the row above.
-void ApplyFilter(int type, const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n,
-                 std::size_t step, std::uint8_t* out) {
-    const std::size_t lead = std::min(step, n);
+// Row cur filtered with filter type into out (n bytes); prev is the row above. Step is
+// the bytes of a pixel (1 or 3), fixed at compile time so the loops vectorise.
+template <std::size_t Step>
+void ApplyFilterStep(int type, const std::uint8_t* __restrict cur,
+                     const std::uint8_t* __restrict prev, std::size_t n,
+                     std::uint8_t* __restrict out) {
+    const std::size_t lead = std::min(Step, n);
     switch (type) {
         case 0:
             std::memcpy(out, cur, n);
             break;
         case 1:
             std::memcpy(out, cur, lead);
-            for (std::size_t i = step; i < n; ++i)
-                out[i] = static_cast<std::uint8_t>(cur[i] - cur[i - step]);
+            for (std::size_t i = Step; i < n; ++i)
+                out[i] = static_cast<std::uint8_t>(cur[i] - cur[i - Step]);
             break;
         case 2:
             for (std::size_t i = 0; i < n; ++i)
@@ -154,45 +152,89 @@ void ApplyFilter(int type, const std::uint8_t* cur, const std::uint8_t* prev, st
         case 3:
             for (std::size_t i = 0; i < lead; ++i)
                 out[i] = static_cast<std::uint8_t>(cur[i] - (prev[i] >> 1));
-            for (std::size_t i = step; i < n; ++i)
-                out[i] = static_cast<std::uint8_t>(cur[i] - ((cur[i - step] + prev[i]) >> 1));
+            for (std::size_t i = Step; i < n; ++i)
+                out[i] = static_cast<std::uint8_t>(cur[i] - ((cur[i - Step] + prev[i]) >> 1));
             break;
         default:
             for (std::size_t i = 0; i < lead; ++i)
                 out[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
-            for (std::size_t i = step; i < n; ++i)
-                out[i] = static_cast<std::uint8_t>(cur[i] -
-                                                   Paeth(cur[i - step], prev[i], prev[i - step]));
+            // Paeth's predictor without branches: every input is known when encoding.
+            for (std::size_t i = Step; i < n; ++i) {
+                const int a = cur[i - Step], b = prev[i], c = prev[i - Step];
+                const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+                const int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+                out[i] = static_cast<std::uint8_t>(cur[i] - predicted);
+            }
             break;
     }
 }
 
-// The bytes read as signed, summed as magnitudes: the usual guess at which filter's row
-// compresses best.
-std::uint64_t SignedSum(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t sum = 0;
-    for (std::size_t i = 0; i < n; ++i) sum += p[i] < 128 ? p[i] : 256u - p[i];
-    return sum;
+void ApplyFilter(int type, const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n,
+                 std::size_t step, std::uint8_t* out) {
+    if (step == 3)
+        ApplyFilterStep<3>(type, cur, prev, n, out);
+    else
+        ApplyFilterStep<1>(type, cur, prev, n, out);
 }
+
+// How many bits the row's bytes would take coded by their own frequencies (its order-0
+// entropy, in 1/16 bits): the guess at which filter's row compresses best. It picks
+// better than the usual sum of the bytes read as signed: a smooth gradient 3 % smaller,
+// and palette rows choose well between none and up.
+class RowEntropy {
+public:
+    std::uint32_t operator()(const std::uint8_t* p, std::size_t n) const {
+        // Four tables, so that runs of one byte do not wait on their own increments.
+        std::array<std::array<std::uint32_t, 256>, 4> counts{};
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            ++counts[0][p[i]];
+            ++counts[1][p[i + 1]];
+            ++counts[2][p[i + 2]];
+            ++counts[3][p[i + 3]];
+        }
+        for (; i < n; ++i) ++counts[0][p[i]];
+        float sum = 0;
+        for (std::size_t b = 0; b < 256; ++b)
+            sum += CLogC(counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b]);
+        return static_cast<std::uint32_t>((CLogC(static_cast<std::uint32_t>(n)) - sum) * 16.0f);
+    }
+
+private:
+    static constexpr std::uint32_t kTable = 1u << 14;
+    static float CLogC(std::uint32_t c) {
+        static const std::array<float, kTable> table = [] {
+            std::array<float, kTable> t{};
+            for (std::uint32_t i = 1; i < kTable; ++i)
+                t[i] = static_cast<float>(i * std::log2(static_cast<double>(i)));
+            return t;
+        }();
+        return c < kTable ? table[c]
+                          : static_cast<float>(c * std::log2(static_cast<double>(c)));
+    }
+};
 
 // --- Settings -------------------------------------------------------------------------
 
 // The levels and filters per colour type, measured with bench_png's sweep on its photo-
 // and screenshot-like pictures and eight screenshots of Debian programs, and checked by
-// bench_encoders against ImageMagick and optipng -o2. Screenshots compress best
-// unfiltered (0.80-0.95 of ImageMagick's file at level 7, where the usual per-row
-// choice gives 0.95-1.0 at twice the time); photographs want the per-row choice. Level
-// 9 on filtered chunks makes a smooth gradient 5 % smaller but three times slower, and
-// level 12 on palette pictures a diagram a fifth smaller for twice ImageMagick's time
-// and half the picture's memory in tables: both measured and left.
+// bench_encoders against ImageMagick and optipng -o2.
+// - RGB and grey: screenshots compress best unfiltered (and twice as fast), photographs
+//   and gradients want each row's best filter; a trial on a sample of each chunk
+//   decides. Level 7: level 9 makes a gradient 5 % and a screenshot 1-2 % smaller for
+//   2-3 times the time, level 10 a screenshot 4-5 % smaller for 6 times the time.
+// - Palette: each row unfiltered or "up", whichever has the smaller entropy (what
+//   optipng's best trial does too; the other filters only mix up the indices), at
+//   level 10 (level 9: 4 % larger; level 12: 10 % smaller, but 4 times the time).
 struct PngSetting {
     int level;          // for unfiltered chunks
     int filteredLevel;  // for chunks filtered row by row
     unsigned filters;
+    bool chunkTrial;    // "none" against the others per chunk rather than per row
 };
-constexpr PngSetting kPaletteSetting{9, 9, kPngFilterAll};
-constexpr PngSetting kGreySetting{7, 7, kPngFilterAll};
-constexpr PngSetting kRgbSetting{7, 7, kPngFilterAll};
+constexpr PngSetting kPaletteSetting{10, 10, kPngFilterNone | kPngFilterUp, false};
+constexpr PngSetting kGreySetting{7, 7, kPngFilterAll, true};
+constexpr PngSetting kRgbSetting{7, 7, kPngFilterAll, true};
 
 PngSetting SettingFor(PngColour colour) {
     switch (colour) {
@@ -213,34 +255,199 @@ struct CompressorDeleter {
 };
 using CompressorPtr = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
 
-// A raw deflate stream made to be followed by another: its last block loses the final
-// mark, and an empty stored block after it brings the stream to a byte boundary (what
-// zlib's sync flush writes). libdeflate says nothing of where its blocks lie, so zlib's
-// inflate walks the blocks to find the last one's start and the stream's last bit.
-bool EndWithoutFinal(std::uint8_t* data, std::size_t& size, std::vector<std::uint8_t>& scratch) {
-    z_stream s{};
-    if (inflateInit2(&s, -15) != Z_OK) return false;
-    s.next_in = data;
-    s.avail_in = static_cast<uInt>(size);
-    std::uint64_t lastBlock = 0, end = 0;
-    bool whole = false;
-    for (;;) {
-        s.next_out = scratch.data();
-        s.avail_out = static_cast<uInt>(scratch.size());
-        const int r = inflate(&s, Z_BLOCK);
-        if (r != Z_OK) break;
-        if (s.data_type & 128) {  // at the end of a block
-            const std::uint64_t bit = std::uint64_t{s.total_in} * 8 - (s.data_type & 7);
-            if (s.data_type & 64) {  // the last one (inflate would next skip to a byte)
-                end = bit;
-                whole = true;
-                break;
+// --- Where a deflate stream's last block lies ------------------------------------------
+
+// Reads a raw deflate stream's blocks and codes without making its bytes: where its last
+// block starts and where it ends, in bits. libdeflate says nothing of where its blocks
+// lie, and inflating the stream only to learn it costs as much as a fifth of the
+// compression itself.
+class BlockWalker {
+public:
+    BlockWalker(const std::uint8_t* data, std::size_t size)
+        : data_(data), size_(size), bitsTotal_(std::uint64_t{size} * 8) {}
+
+    bool walk(std::uint64_t& lastBlock, std::uint64_t& end) {
+        for (;;) {
+            const std::uint64_t start = pos_;
+            const std::uint32_t final = bits(1);
+            const std::uint32_t type = bits(2);
+            if (type == 0) {
+                pos_ = (pos_ + 7) & ~std::uint64_t{7};
+                const std::uint32_t len = bits(16), nlen = bits(16);
+                if ((len ^ nlen) != 0xFFFFu) return false;
+                pos_ += std::uint64_t{len} * 8;
+            } else if (type == 1) {
+                if (!fixedLitlen_.ready) BuildFixed();
+                if (!codes(fixedLitlen_, fixedDistance_)) return false;
+            } else if (type == 2) {
+                if (!dynamicTables() || !codes(litlen_, distance_)) return false;
+            } else {
+                return false;
             }
-            lastBlock = bit;
+            if (pos_ > bitsTotal_) return false;
+            if (final) {
+                lastBlock = start;
+                end = pos_;
+                return true;
+            }
         }
     }
-    inflateEnd(&s);
-    if (!whole || end > std::uint64_t{size} * 8) return false;
+
+private:
+    static constexpr int kFastBits = 10;
+
+    // A canonical Huffman code: a table for codes of up to kFastBits bits, read in the
+    // stream's bit order, and the counts and sorted symbols for the longer ones.
+    struct Code {
+        std::array<std::uint16_t, 16> count{};
+        std::array<std::uint16_t, 320> symbols{};
+        std::array<std::uint16_t, 1u << kFastBits> fast{};  // symbol << 4 | length; 0: longer
+        bool ready = false;
+
+        bool build(const std::uint8_t* lengths, int n) {
+            count.fill(0);
+            for (int i = 0; i < n; ++i) ++count[lengths[i]];
+            count[0] = 0;
+            int left = 1;
+            for (int len = 1; len < 16; ++len) {
+                left = 2 * left - count[len];
+                if (left < 0) return false;  // over-subscribed
+            }
+            std::array<std::uint16_t, 16> offset{};
+            for (int len = 1; len < 15; ++len) offset[len + 1] = offset[len] + count[len];
+            for (int i = 0; i < n; ++i)
+                if (lengths[i]) symbols[offset[lengths[i]]++] = static_cast<std::uint16_t>(i);
+            fast.fill(0);
+            unsigned code = 0, index = 0;
+            for (unsigned len = 1; len <= kFastBits; ++len) {
+                for (unsigned k = 0; k < count[len]; ++k, ++code, ++index) {
+                    unsigned reversed = 0;
+                    for (unsigned b = 0; b < len; ++b) reversed |= ((code >> b) & 1u) << (len - 1 - b);
+                    for (unsigned at = reversed; at < (1u << kFastBits); at += 1u << len)
+                        fast[at] = static_cast<std::uint16_t>(symbols[index] << 4 | len);
+                }
+                code <<= 1;
+            }
+            ready = true;
+            return true;
+        }
+    };
+
+    std::uint32_t peek(int n) const {  // n <= 32; bits past the end read as zeros
+        const std::size_t byte = static_cast<std::size_t>(pos_ / 8);
+        std::uint64_t word = 0;
+        if (byte + 8 <= size_) {
+            std::memcpy(&word, data_ + byte, 8);
+            if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+        } else {
+            for (std::size_t i = byte; i < size_; ++i)
+                word |= std::uint64_t{data_[i]} << (8 * (i - byte));
+        }
+        return static_cast<std::uint32_t>((word >> (pos_ % 8)) & ((std::uint64_t{1} << n) - 1));
+    }
+    std::uint32_t bits(int n) {
+        const std::uint32_t v = peek(n);
+        pos_ += static_cast<std::uint64_t>(n);
+        return v;
+    }
+
+    int decode(const Code& c) {
+        if (pos_ > bitsTotal_) return -1;
+        if (const std::uint16_t e = c.fast[peek(kFastBits)]) {
+            pos_ += e & 15u;
+            return e >> 4;
+        }
+        int code = 0, first = 0, index = 0;
+        for (int len = 1; len < 16; ++len) {
+            code |= static_cast<int>(bits(1));
+            const int count = c.count[static_cast<std::size_t>(len)];
+            if (code - first < count) return c.symbols[static_cast<std::size_t>(index + code - first)];
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
+
+    bool codes(const Code& litlen, const Code& distance) {
+        static constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1,
+                                                          1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
+                                                          4, 4, 4, 4, 5, 5, 5, 5, 0};
+        for (;;) {
+            const int symbol = decode(litlen);
+            if (symbol < 0 || pos_ > bitsTotal_) return false;
+            if (symbol < 256) continue;
+            if (symbol == 256) return true;
+            if (symbol > 285) return false;
+            pos_ += kLengthExtra[symbol - 257];
+            const int d = decode(distance);
+            if (d < 0 || d > 29) return false;
+            pos_ += static_cast<std::uint64_t>(d < 4 ? 0 : d / 2 - 1);
+        }
+    }
+
+    bool dynamicTables() {
+        static constexpr std::uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                    11, 4,  12, 3, 13, 2, 14, 1, 15};
+        const int nlen = static_cast<int>(bits(5)) + 257, ndist = static_cast<int>(bits(5)) + 1;
+        const int ncode = static_cast<int>(bits(4)) + 4;
+        if (nlen > 286 || ndist > 30) return false;
+        std::array<std::uint8_t, 320> lengths{};
+        for (int i = 0; i < ncode; ++i) lengths[kOrder[i]] = static_cast<std::uint8_t>(bits(3));
+        Code& lengthCode = distance_;  // free until the distance code is built
+        if (!lengthCode.build(lengths.data(), 19)) return false;
+        lengths.fill(0);
+        for (int i = 0; i < nlen + ndist;) {
+            const int symbol = decode(lengthCode);
+            if (symbol < 0 || pos_ > bitsTotal_) return false;
+            if (symbol < 16) {
+                lengths[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(symbol);
+                continue;
+            }
+            std::uint8_t value = 0;
+            int repeat = 0;
+            if (symbol == 16) {
+                if (i == 0) return false;
+                value = lengths[static_cast<std::size_t>(i - 1)];
+                repeat = 3 + static_cast<int>(bits(2));
+            } else if (symbol == 17) {
+                repeat = 3 + static_cast<int>(bits(3));
+            } else {
+                repeat = 11 + static_cast<int>(bits(7));
+            }
+            if (i + repeat > nlen + ndist) return false;
+            while (repeat--) lengths[static_cast<std::size_t>(i++)] = value;
+        }
+        if (lengths[256] == 0) return false;
+        return litlen_.build(lengths.data(), nlen) &&
+               distance_.build(lengths.data() + nlen, ndist);
+    }
+
+    void BuildFixed() {
+        std::array<std::uint8_t, 288> lengths{};
+        std::fill_n(lengths.begin(), 144, 8);
+        std::fill_n(lengths.begin() + 144, 112, 9);
+        std::fill_n(lengths.begin() + 256, 24, 7);
+        std::fill_n(lengths.begin() + 280, 8, 8);
+        fixedLitlen_.build(lengths.data(), 288);
+        lengths.fill(5);
+        fixedDistance_.build(lengths.data(), 30);
+    }
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::uint64_t bitsTotal_;
+    std::uint64_t pos_ = 0;
+    Code litlen_, distance_, fixedLitlen_, fixedDistance_;
+};
+
+// A raw deflate stream made to be followed by another: its last block loses the final
+// mark, and an empty stored block after it brings the stream to a byte boundary (what
+// zlib's sync flush writes). data has room for the four bytes more.
+bool EndWithoutFinal(std::uint8_t* data, std::size_t& size) {
+    std::uint64_t lastBlock = 0, end = 0;
+    if (!BlockWalker(data, size).walk(lastBlock, end) || end > std::uint64_t{size} * 8)
+        return false;
     data[lastBlock / 8] &= static_cast<std::uint8_t>(~(1u << (lastBlock % 8)));
     // Three zero bits (not final, stored), zeros to the byte's end, LEN 0 and NLEN.
     const std::size_t endByte = static_cast<std::size_t>(end / 8);
@@ -276,14 +483,15 @@ bool CompressWithZlib(const std::uint8_t* data, std::size_t size, bool last, int
 // One thread's tools: filters rows into a chunk and compresses it.
 class ChunkCoder {
 public:
-    // level for unfiltered chunks, filteredLevel for the others.
-    ChunkCoder(const RowPacker& packer, unsigned filters, int level, int filteredLevel,
-               std::size_t chunkRows)
-        : packer_(packer), filters_(filters), levels_{level, filteredLevel} {
+    // level for unfiltered chunks, filteredLevel for the others; chunkTrial: see
+    // PngSetting.
+    ChunkCoder(const RowPacker& packer, unsigned filters, bool chunkTrial, int level,
+               int filteredLevel, std::size_t chunkRows)
+        : packer_(packer), filters_(filters), chunkTrial_(chunkTrial), levels_{level, filteredLevel} {
         const std::size_t n = packer.rowBytes();
         rows_.assign(2 * n, 0);
         filtered_.resize(chunkRows * (n + 1));
-        if (std::popcount(filters) > 1) trial_.resize(n);
+        if (std::popcount(filters) > 1) trial_.resize(2 * n);
     }
 
     // Filters and compresses rows [first, first + count); the stream is made to be
@@ -291,9 +499,9 @@ public:
     bool code(int first, int count, bool last) {
         unsigned filters = filters_;
         // Unfiltered rows, or each row with its best-looking other filter: screenshots
-        // mostly want the first, photographs the second, and the signed sums cannot
-        // tell (they all but never pick "none"). A fast trial on a sample decides.
-        if ((filters & kPngFilterNone) && std::popcount(filters) > 1) {
+        // mostly want the first, photographs the second, and no guess row by row can
+        // tell (it all but never picks "none"). A fast trial on a sample decides.
+        if (chunkTrial_ && (filters & kPngFilterNone) && std::popcount(filters) > 1) {
             const unsigned others = filters & ~kPngFilterNone;
             filters = UnfilteredWins(first, count, others) ? kPngFilterNone : others;
         }
@@ -301,7 +509,7 @@ public:
         rawBytes_ = static_cast<std::size_t>(end - filtered_.data());
         adler_ = libdeflate_adler32(1, filtered_.data(), rawBytes_);
         // Each level's tables only once a chunk wants them.
-        const int which = filters == kPngFilterNone ? 0 : 1;
+        const int which = filters == kPngFilterNone || !chunkTrial_ ? 0 : 1;
         const int level = levels_[which];
         CompressorPtr& compressor = compressors_[which];
         if (!compressor) compressor.reset(libdeflate_alloc_compressor(level));
@@ -314,8 +522,7 @@ public:
                                                        rawBytes_, stream_.data(), bound);
         }
         if (streamBytes_ > 0 && last) return true;
-        walk_.resize(std::size_t{1} << 16);
-        if (streamBytes_ > 0 && EndWithoutFinal(stream_.data(), streamBytes_, walk_)) return true;
+        if (streamBytes_ > 0 && EndWithoutFinal(stream_.data(), streamBytes_)) return true;
         return CompressWithZlib(filtered_.data(), rawBytes_, last, level, stream_, streamBytes_);
     }
 
@@ -337,17 +544,20 @@ public:
                 *out = static_cast<std::uint8_t>(type);
                 ApplyFilter(type, cur, prev, n, step, out + 1);
             } else {
-                std::uint64_t best = std::numeric_limits<std::uint64_t>::max();
+                std::uint32_t best = std::numeric_limits<std::uint32_t>::max();
+                std::uint8_t* candidate = trial_.data();
+                std::uint8_t* kept = trial_.data() + n;
                 for (int type = 0; type < 5; ++type) {
                     if (!(filters & (1u << type))) continue;
-                    ApplyFilter(type, cur, prev, n, step, trial_.data());
-                    const std::uint64_t sum = SignedSum(trial_.data(), n);
-                    if (sum < best) {
-                        best = sum;
+                    ApplyFilter(type, cur, prev, n, step, candidate);
+                    const std::uint32_t bits = entropy_(candidate, n);
+                    if (bits < best) {
+                        best = bits;
                         *out = static_cast<std::uint8_t>(type);
-                        std::memcpy(out + 1, trial_.data(), n);
+                        std::swap(candidate, kept);
                     }
                 }
+                std::memcpy(out + 1, kept, n);
             }
             out += n + 1;
             std::swap(prev, cur);
@@ -355,12 +565,15 @@ public:
         return out;
     }
 
-    // Whether a sample of the rows (runs of four, an eighth of them) compresses smaller
-    // unfiltered than filtered with others, at libdeflate's fastest level.
+    // Whether a sample of the rows (runs of 16, an eighth of them) compresses unfiltered
+    // to less than 10 % more than filtered with others, at libdeflate's fastest level.
+    // Shorter runs, or no margin, favour the filters: unfiltered rows need the row
+    // above in the sample to find their matches, filtered ones carry it along, and the
+    // fastest level finds fewer of those matches than the real one.
     bool UnfilteredWins(int first, int count, unsigned others) {
         if (!trialCompressor_) trialCompressor_.reset(libdeflate_alloc_compressor(1));
         if (!trialCompressor_) return false;
-        constexpr int kRun = 4, kEvery = 32;
+        constexpr int kRun = 16, kEvery = 128;
         const std::size_t rowBytes = packer_.rowBytes() + 1;
         const int runs = (count + kEvery - 1) / kEvery;
         sample_.resize(2 * static_cast<std::size_t>(runs) * kRun * rowBytes);
@@ -382,7 +595,7 @@ public:
                                                               trialStream_.data(), bound);
             return n ? n : bytes;
         };
-        return size(plain, plainBytes) < size(sample_.data(), filteredBytes);
+        return size(plain, plainBytes) * 9 <= size(sample_.data(), filteredBytes) * 10;
     }
 
     const std::uint8_t* stream() const { return stream_.data(); }
@@ -393,10 +606,12 @@ public:
 private:
     const RowPacker& packer_;
     const unsigned filters_;
+    const bool chunkTrial_;
     const std::array<int, 2> levels_;
+    RowEntropy entropy_;
     std::array<CompressorPtr, 2> compressors_;
     CompressorPtr trialCompressor_;
-    std::vector<std::uint8_t> rows_, filtered_, trial_, stream_, walk_, sample_, trialStream_;
+    std::vector<std::uint8_t> rows_, filtered_, trial_, stream_, sample_, trialStream_;
     std::size_t rawBytes_ = 0, streamBytes_ = 0;
     std::uint32_t adler_ = 1;
 };
@@ -478,23 +693,37 @@ constexpr qint64 kSecondThreadFromPixels = qint64{1} << 22;
 
 // The file through libdeflate, a chunk at a time; compressor is the calling thread's.
 ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int level,
-                            int filteredLevel, unsigned filters, const PngOptions& options,
-                            QIODevice& out) {
+                            int filteredLevel, unsigned filters, bool chunkTrial,
+                            const PngOptions& options, QIODevice& out) {
     const RowPacker packer(block, layout);
     const std::size_t filteredRow = packer.rowBytes() + 1;
     // Chunks of a 24th of the picture's own memory (at least 128 KiB): two of them in
     // flight with their streams and libdeflate's tables (about a megabyte a thread at the
     // lazy levels) stay within a third of it, and each costs the compressor only its
-    // first 32 KiB of history. Palette and grey pictures have few bytes a pixel, so few
-    // chunks: well compressible ones lose more at each restart.
+    // first 32 KiB of history. Grey pictures have few bytes a pixel, so few chunks: well
+    // compressible ones lose more at each restart.
     const std::size_t pictureBytes = std::size_t{4} * static_cast<std::size_t>(block.width()) *
                                      static_cast<std::size_t>(block.height());
-    const std::size_t target = options.chunkBytes
-                                   ? options.chunkBytes
-                                   : std::max(pictureBytes / 24, std::size_t{128} << 10);
-    const int chunkRows =
+    // Palette pictures at level 10 take a chunk of an 128th (at least 96 KiB): the
+    // near-optimal compressor's tables grow with the chunk, to 0.44 of the picture at
+    // a 24th.
+    const bool palette = layout.colour == PngColour::Palette;
+    const std::size_t target =
+        options.chunkBytes ? options.chunkBytes
+        : palette          ? std::max(pictureBytes / 128, std::size_t{96} << 10)
+                           : std::max(pictureBytes / 24, std::size_t{128} << 10);
+    int chunkRows =
         static_cast<int>(std::clamp<std::size_t>(target / filteredRow, 1, block.height()));
-    const int chunks = (block.height() + chunkRows - 1) / chunkRows;
+    int chunks = (block.height() + chunkRows - 1) / chunkRows;
+    // A second thread pays from about four million pixels; below, its tables would cost
+    // more than a third of the picture's memory.
+    const bool large = qint64{block.width()} * block.height() >= kSecondThreadFromPixels ||
+                       options.chunkBytes != 0;
+    const bool twoThreads = options.secondThread && chunks >= 2 && large;
+    if (twoThreads && chunks % 2 == 1) {  // an even count keeps both threads busy to the end
+        chunkRows = (block.height() + chunks) / (chunks + 1);
+        chunks = (block.height() + chunkRows - 1) / chunkRows;
+    }
     const auto rowsOf = [&](int i) { return std::min(chunkRows, block.height() - i * chunkRows); };
 
     if (ExportResult r = WriteHeader(out, block, layout); !r) return r;
@@ -512,16 +741,13 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
                            {sum, last ? 4u : 0u}});
     };
 
-    ChunkCoder mine(packer, filters, level, filteredLevel, static_cast<std::size_t>(chunkRows));
+    ChunkCoder mine(packer, filters, chunkTrial, level, filteredLevel,
+                    static_cast<std::size_t>(chunkRows));
     std::unique_ptr<ChunkCoder> theirs;
     Handoff handoff;
     std::thread second;
-    // A second thread pays from about four million pixels; below, its tables would cost
-    // more than a third of the picture's memory.
-    const bool large = qint64{block.width()} * block.height() >= kSecondThreadFromPixels ||
-                       options.chunkBytes != 0;
-    if (options.secondThread && chunks >= 2 && large) {
-        theirs = std::make_unique<ChunkCoder>(packer, filters, level, filteredLevel,
+    if (twoThreads) {
+        theirs = std::make_unique<ChunkCoder>(packer, filters, chunkTrial, level, filteredLevel,
                                               static_cast<std::size_t>(chunkRows));
         try {
             second = std::thread([&] {
@@ -677,6 +903,7 @@ ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& op
     const int level = options.level ? options.level : setting.level;
     const int filteredLevel = options.level ? options.level : setting.filteredLevel;
     const unsigned filters = options.filters ? options.filters : setting.filters;
+    const bool chunkTrial = options.filters ? true : setting.chunkTrial;
     if (level < 1 || level > 12)
         return ExportResult::Failure("PNG: compression level out of 1..12");
     if (filters > kPngFilterAll) return ExportResult::Failure("PNG: unknown row filter");
@@ -684,7 +911,7 @@ ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& op
     // later chunk find none, zlib compresses that chunk.)
     if (!CompressorPtr(libdeflate_alloc_compressor(std::max(level, filteredLevel))))
         return EncodePngWithLibpng(block, out);
-    return EncodeInChunks(block, layout, level, filteredLevel, filters, options, out);
+    return EncodeInChunks(block, layout, level, filteredLevel, filters, chunkTrial, options, out);
 }
 
 ExportResult EncodePngWithLibpng(const QImage& block, QIODevice& out) {

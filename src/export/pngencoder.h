@@ -27,8 +27,8 @@ PngLayout ChoosePngLayout(const QImage& block);
 
 // Row filters as a set: bit n stands for PNG filter type n (0 none, 1 sub, 2 up,
 // 3 average, 4 Paeth). Several filters without "none": each row takes the one whose
-// bytes, read as signed, sum to the least. "none" with others: each chunk is either
-// left unfiltered or filtered so, whichever compresses a sample of its rows smaller.
+// bytes have the least entropy. "none" with others: each chunk is either left
+// unfiltered or filtered so, as a trial on a sample of its rows decides.
 inline constexpr unsigned kPngFilterNone = 1u << 0;
 inline constexpr unsigned kPngFilterSub = 1u << 1;
 inline constexpr unsigned kPngFilterUp = 1u << 2;
