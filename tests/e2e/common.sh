@@ -53,3 +53,35 @@ caption_matches() { [[ "$(caption)" =~ $1 ]]; }
 wait_caption() {
     wait_until "${2:-10}" caption_is "$1" || fail "caption is '$(caption)', expected '$1'"
 }
+
+now_ms() { date +%s%3N; }
+
+# Sends SIGTERM to $1 and fails ($2 names the moment) unless it has ended within 1 s.
+term_ends_in_time() {
+    local pid=$1 what=$2 t0
+    t0=$(now_ms)
+    kill -s TERM "$pid" 2>/dev/null
+    while kill -0 "$pid" 2>/dev/null; do
+        [ $(($(now_ms) - t0)) -le 1000 ] || fail "$what: still running 1 s after SIGTERM"
+        sleep 0.02
+    done
+    echo "$what: ended $(($(now_ms) - t0)) ms after SIGTERM"
+}
+
+# Writes an 8000 x 8000 PNG of many colours to $1, slow to encode (every row a shifted
+# copy of one row of noise, so the file stays small), red in its first four columns.
+noise_png() {
+    python3 - "$1" <<'PY' || fail "no test picture"
+import os, struct, sys, zlib
+w = h = 8000
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+noise = os.urandom(3 * w) * 2
+z = zlib.compressobj(1)
+rows = [z.compress(b"\x00" + b"\xff\x00\x00" * 4 + noise[s:s + 3 * (w - 4)])
+        for s in ((y * 97 % w) * 3 for y in range(h))]
+with open(sys.argv[1], "wb") as f:
+    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", b"".join(rows) + z.flush()) + chunk(b"IEND", b""))
+PY
+}

@@ -7,7 +7,6 @@ APP=$1
 OWNER=${HOSTILE_CLIPBOARD_OWNER:-}
 [ -x "$OWNER" ] || fail "HOSTILE_CLIPBOARD_OWNER does not name the test owner"
 
-now_ms() { date +%s%3N; }
 
 # The pointer's shape where it is now, as "width height hot-x hot-y checksum".
 pointer_shape() {

@@ -8,20 +8,6 @@ own_copy "$1"
 OWNER=${HOSTILE_CLIPBOARD_OWNER:-}
 [ -x "$OWNER" ] || fail "HOSTILE_CLIPBOARD_OWNER does not name the test owner"
 
-now_ms() { date +%s%3N; }
-
-# Sends SIGTERM to $1 and fails ($2 names the moment) unless it has ended within 1 s.
-term_ends_in_time() {
-    local pid=$1 what=$2 t0
-    t0=$(now_ms)
-    kill -s TERM "$pid" 2>/dev/null
-    while kill -0 "$pid" 2>/dev/null; do
-        [ $(($(now_ms) - t0)) -le 1000 ] || fail "$what: still running 1 s after SIGTERM"
-        sleep 0.02
-    done
-    echo "$what: ended $(($(now_ms) - t0)) ms after SIGTERM"
-}
-
 settings_stored() {
     grep -q '^Capture=2000$' "$INI" && grep -q '^WindowState=' "$INI" ||
         fail "$1: the settings were not stored: $(tr '\n' ' ' <"$INI")"

@@ -7,20 +7,8 @@ mkfifo "$TOP/moves"
 spawn sh -c 'exec "$0" 1024 768 <"$1" >"$2"' "$WL_SEAT_POINTER" "$TOP/moves" "$TOP/pointer.log"
 exec 5>"$TOP/moves"
 wait_until 5 grep -q ready "$TOP/pointer.log" || skip "sway offers no virtual pointer"
-now_ms() { date +%s%3N; }
 
-python3 - "$TOP/big.png" <<'PY' || fail "no test picture"
-import os, struct, sys, zlib
-w = h = 8000
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-noise = os.urandom(3 * w) * 2
-z = zlib.compressobj(1)
-rows = [z.compress(b"\x00" + noise[s:s + 3 * w]) for s in ((y * 97 % w) * 3 for y in range(h))]
-with open(sys.argv[1], "wb") as f:
-    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", b"".join(rows) + z.flush()) + chunk(b"IEND", b""))
-PY
+noise_png "$TOP/big.png"
 
 QT_QPA_PLATFORM=wayland spawn "$PROGRAM" "$TOP/big.png"
 wait_caption "選択(1,1)-(8000,8000) W=8000 H=8000" 30

@@ -4,7 +4,6 @@
 # the view stays empty (no screen grab over the owner's clipboard) and the owner keeps
 # its clipboard.
 [ -x "${WL_SILENT_OWNER:-}" ] || skip "the silent test owner was not built"
-now_ms() { date +%s%3N; }
 any_title() {
     swaymsg -t get_tree -r 2>/dev/null | grep -o '"name": "\(トリムレット\|選択\)[^"]*"' | head -n 1
 }
