@@ -9,13 +9,7 @@
 # The screenshot permission is stored unless the case has "# needs: no-screenshot-permission".
 # Exit 77 (a skip) with a message wherever the machine cannot run the session.
 set -u
-# Beside this script once copied for the session's user, one folder up in the source tree.
-if [ -f "$(dirname "$0")/common.sh" ]; then
-    source "$(dirname "$0")/common.sh"
-else
-    source "$(dirname "$0")/../common.sh"
-fi
-source "$(dirname "$0")/helpers.sh"
+source "$(dirname "$0")/helpers.sh"  # and common.sh
 
 if [ -z "${WL_INNER:-}" ]; then
     for tool in gnome-shell gdbus gsettings dbus-daemon dbus-run-session wl-copy wl-paste convert compare; do
@@ -111,15 +105,7 @@ done
 [ "$(js '1+1')" = 2 ] || { tail -5 "$TOP/shell.log"; skip "gnome-shell did not start here"; }
 export WAYLAND_DISPLAY=wayland-0
 # The keyboard: key names written to file descriptor 9 are typed.
-mkfifo "$TOP/keys"
-exec 9<>"$TOP/keys"
-spawn sh -c 'exec "$0" mutter <&9 >"$1" 2>&1' "$TOP/desktop_keys" "$TOP/keys.log"
-for _ in $(seq 50); do
-    grep -q ready "$TOP/keys.log" && break
-    sleep 0.1
-done
-grep -q ready "$TOP/keys.log" || { cat "$TOP/keys.log"; skip "no remote-desktop keyboard"; }
-key() { echo "$*" >&9; }
+start_desktop_keys mutter "remote-desktop keyboard"
 # The seat has a keyboard from the first key typed on.
 key Escape
 for _ in $(seq 50); do

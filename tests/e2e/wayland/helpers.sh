@@ -1,5 +1,13 @@
-# Helpers the Wayland session runners (session.sh for sway, gnome.sh, kde.sh) share: sourced
-# inside the session, as the unprivileged user, after common.sh.
+# Helpers the Wayland session runners (session.sh for sway, gnome.sh, kde.sh) share, with
+# the vocabulary of common.sh: sourced by each runner, outside and inside the session.
+
+# common.sh lies beside this file once copied for the session's user, one folder up in the
+# source tree.
+if [ -f "$(dirname "${BASH_SOURCE[0]}")/common.sh" ]; then
+    source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+else
+    source "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
+fi
 
 # Whether the desktop portal runs on the session bus.
 portal_running() {
@@ -23,17 +31,17 @@ clipboard_put_png() {
     fail "the clipboard did not take $1"
 }
 
-# A stand-in system bus in $TOP/run (GNOME Shell will not start without one; KWin's portal
-# asks it too), ended with the session; exports DBUS_SYSTEM_BUS_ADDRESS.
-start_system_bus() {
-    local bus_pid
-    cat >"$TOP/system.conf" <<CONF
+# A D-Bus configuration that lets every client do anything: open_bus_config <type> <listen
+# address> [<folder of activatable services>].
+open_bus_config() {
+    cat <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>system</type>
-  <listen>unix:path=$TOP/run/system_bus</listen>
-  <auth>EXTERNAL</auth>
+  <type>$1</type>
+  <listen>$2</listen>
+  <auth>EXTERNAL</auth>${3:+
+  <servicedir>$3</servicedir>}
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>
@@ -41,6 +49,23 @@ start_system_bus() {
   </policy>
 </busconfig>
 CONF
+}
+
+# The desktop's keyboard for a seat that has none: start_desktop_keys <backend> <what> runs the
+# test keyboard copied to $TOP/desktop_keys and defines key NAME..., which types keys.
+start_desktop_keys() {
+    mkfifo "$TOP/keys"
+    exec 9<>"$TOP/keys"
+    spawn sh -c 'exec "$0" "$1" <&9 >"$2" 2>&1' "$TOP/desktop_keys" "$1" "$TOP/keys.log"
+    wait_until 5 grep -q ready "$TOP/keys.log" || { cat "$TOP/keys.log"; skip "no $2"; }
+    key() { echo "$*" >&9; }
+}
+
+# A stand-in system bus in $TOP/run (GNOME Shell will not start without one; KWin's portal
+# asks it too), ended with the session; exports DBUS_SYSTEM_BUS_ADDRESS.
+start_system_bus() {
+    local bus_pid
+    open_bus_config system "unix:path=$TOP/run/system_bus" >"$TOP/system.conf"
     read -r bus_pid < <(dbus-daemon --config-file="$TOP/system.conf" --fork --print-pid=1) ||
         skip "no stand-in system bus"
     E2E_PIDS+=("$bus_pid")

@@ -9,13 +9,7 @@
 # program's own Wayland log must show that it bound none of them.
 # Exit 77 (a skip) with a message wherever the machine cannot run the session.
 set -u
-# Beside this script once copied for the session's user, one folder up in the source tree.
-if [ -f "$(dirname "$0")/common.sh" ]; then
-    source "$(dirname "$0")/common.sh"
-else
-    source "$(dirname "$0")/../common.sh"
-fi
-source "$(dirname "$0")/helpers.sh"
+source "$(dirname "$0")/helpers.sh"  # and common.sh
 
 if [ -z "${WL_INNER:-}" ]; then
     for tool in kwin_wayland dbus-daemon dbus-run-session gdbus wl-copy wl-paste convert compare; do
@@ -70,15 +64,7 @@ for _ in $(seq 150); do
 done
 [ -S "$XDG_RUNTIME_DIR/wayland-0" ] || { tail -5 "$TOP/kwin.log"; skip "kwin_wayland did not start here"; }
 export WAYLAND_DISPLAY=wayland-0
-mkfifo "$TOP/keys"
-exec 9<>"$TOP/keys"
-spawn sh -c 'exec "$0" kwin <&9 >"$1" 2>&1' "$TOP/desktop_keys" "$TOP/keys.log"
-for _ in $(seq 50); do
-    grep -q ready "$TOP/keys.log" && break
-    sleep 0.1
-done
-grep -q ready "$TOP/keys.log" || { cat "$TOP/keys.log"; skip "no fake-input keyboard"; }
-key() { echo "$*" >&9; }
+start_desktop_keys kwin "fake-input keyboard"
 
 # The known picture the screen shows (a layer-shell background), and the pointer, which
 # KWin draws into screenshots, in the corner the cases leave out (SCREEN_AREA).

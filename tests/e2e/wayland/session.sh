@@ -9,13 +9,7 @@
 # A case with the line "# needs: xwayland" gets Xwayland (and DISPLAY) as well.
 # Exit 77 (a skip) with a message wherever the machine cannot run the session.
 set -u
-# Beside this script once copied for the session's user, one folder up in the source tree.
-if [ -f "$(dirname "$0")/common.sh" ]; then
-    source "$(dirname "$0")/common.sh"
-else
-    source "$(dirname "$0")/../common.sh"
-fi
-source "$(dirname "$0")/helpers.sh"
+source "$(dirname "$0")/helpers.sh"  # and common.sh
 
 if [ -z "${WL_INNER:-}" ]; then
     for tool in sway swaybg grim wl-copy wl-paste wtype dbus-run-session pipewire convert compare; do
@@ -31,21 +25,7 @@ if [ -z "${WL_INNER:-}" ]; then
     bus_config=
     if grep -q '^# needs: no-portal' "$2"; then
         mkdir "$top/no-services"
-        cat >"$top/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <servicedir>$top/no-services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
+        open_bus_config session unix:tmpdir=/tmp "$top/no-services" >"$top/bus.conf"
         bus_config="--config-file=$top/bus.conf"
     fi
     enter_session "$top" session.sh "$2" "$bus_config" \
