@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "export/encoderio.h"
+#include "export/rowdeflate.h"
 
 namespace trimlet {
 namespace {
@@ -216,25 +217,27 @@ private:
 
 // --- Settings -------------------------------------------------------------------------
 
-// The levels and filters per colour type, measured with bench_png's sweep on its photo-
-// and screenshot-like pictures and eight screenshots of Debian programs, and checked by
-// bench_encoders against ImageMagick and optipng -o2.
-// - RGB and grey: screenshots compress best unfiltered (and twice as fast), photographs
-//   and gradients want each row's best filter; a trial on a sample of each chunk
-//   decides. Level 7: level 9 makes a gradient 5 % and a screenshot 1-2 % smaller for
-//   2-3 times the time, level 10 a screenshot 4-5 % smaller for 6 times the time.
+// The filters and libdeflate's level per colour type, measured with bench_png's sweep on
+// its photo- and screenshot-like pictures and eight screenshots of Debian programs, and
+// checked by bench_encoders against ImageMagick and optipng -o2.
+// - RGB and grey: screenshots compress best unfiltered (and faster), photographs and
+//   gradients want each row's best filter; a trial on a sample of each chunk decides.
+//   Unfiltered chunks go through RowDeflater: 3-8 % smaller than libdeflate's level 7
+//   on screenshots (within 2 % of optipng -o2) at about its speed. Filtered ones go
+//   through libdeflate at level 7: level 8 makes a gradient 5 % smaller for 3 times the
+//   time, level 10 15 % smaller for 5 times.
 // - Palette: each row unfiltered or "up", whichever has the smaller entropy (what
-//   optipng's best trial does too; the other filters only mix up the indices), at
-//   level 10 (level 9: 4 % larger; level 12: 10 % smaller, but 4 times the time).
+//   optipng's best trial does too; the other filters only mix up the indices), through
+//   RowDeflater: up to 3 % smaller than optipng -o2, where libdeflate's level 10 was
+//   4-6 % larger, and 3 times faster.
 struct PngSetting {
-    int level;          // for unfiltered chunks
-    int filteredLevel;  // for chunks filtered row by row
+    int level;  // libdeflate's, for the chunks a trial leaves filtered
     unsigned filters;
-    bool chunkTrial;    // "none" against the others per chunk rather than per row
+    bool chunkTrial;  // "none" against the others per chunk rather than per row
 };
-constexpr PngSetting kPaletteSetting{10, 10, kPngFilterNone | kPngFilterUp, false};
-constexpr PngSetting kGreySetting{7, 7, kPngFilterAll, true};
-constexpr PngSetting kRgbSetting{7, 7, kPngFilterAll, true};
+constexpr PngSetting kPaletteSetting{7, kPngFilterNone | kPngFilterUp, false};
+constexpr PngSetting kGreySetting{7, kPngFilterAll, true};
+constexpr PngSetting kRgbSetting{7, kPngFilterAll, true};
 
 PngSetting SettingFor(PngColour colour) {
     switch (colour) {
@@ -483,47 +486,79 @@ bool CompressWithZlib(const std::uint8_t* data, std::size_t size, bool last, int
 // One thread's tools: filters rows into a chunk and compresses it.
 class ChunkCoder {
 public:
-    // level for unfiltered chunks, filteredLevel for the others; chunkTrial: see
-    // PngSetting.
+    // RowDeflater takes the unfiltered chunks and every chunk of a picture without
+    // trial, libdeflate at level the others, or every chunk with libdeflateOnly;
+    // chunkTrial: see PngSetting. Chunks are chunkRows rows but the last.
     ChunkCoder(const RowPacker& packer, unsigned filters, bool chunkTrial, int level,
-               int filteredLevel, std::size_t chunkRows)
-        : packer_(packer), filters_(filters), chunkTrial_(chunkTrial), levels_{level, filteredLevel} {
+               bool libdeflateOnly, std::size_t chunkRows)
+        : packer_(packer),
+          filters_(filters),
+          chunkTrial_(chunkTrial),
+          libdeflateOnly_(libdeflateOnly),
+          level_(level),
+          chunkRows_(static_cast<int>(chunkRows)),
+          historyRows_(static_cast<int>(std::min<std::size_t>(
+              chunkRows, (kHistoryBytes + packer.rowBytes()) / (packer.rowBytes() + 1)))),
+          rowDeflater_(packer.filterStep(), packer.rowBytes() + 1) {
         const std::size_t n = packer.rowBytes();
         rows_.assign(2 * n, 0);
-        filtered_.resize(chunkRows * (n + 1));
+        filtered_.resize((chunkRows + static_cast<std::size_t>(historyRows_)) * (n + 1));
         if (std::popcount(filters) > 1) trial_.resize(2 * n);
     }
 
     // Filters and compresses rows [first, first + count); the stream is made to be
     // continued unless last. False when compressing failed.
     bool code(int first, int count, bool last) {
-        unsigned filters = filters_;
-        // Unfiltered rows, or each row with its best-looking other filter: screenshots
-        // mostly want the first, photographs the second, and no guess row by row can
-        // tell (it all but never picks "none"). A fast trial on a sample decides.
-        if (chunkTrial_ && (filters & kPngFilterNone) && std::popcount(filters) > 1) {
-            const unsigned others = filters & ~kPngFilterNone;
-            filters = UnfilteredWins(first, count, others) ? kPngFilterNone : others;
+        const unsigned filters = filtersFor(first, count);
+        const bool own = !libdeflateOnly_ && (filters == kPngFilterNone || !chunkTrial_);
+        if (own) {
+            // The rows before, filtered as their chunk was, are the history the decoder
+            // holds: matches may reach back into them.
+            const int before = std::min(first, historyRows_);
+            std::uint8_t* const rows =
+                before > 0 ? filter(first - before, before,
+                                    filtersFor(first - chunkRows_, chunkRows_), filtered_.data())
+                           : filtered_.data();
+            rawBytes_ = static_cast<std::size_t>(filter(first, count, filters, rows) - rows);
+            adler_ = libdeflate_adler32(1, rows, rawBytes_);
+            stream_.clear();
+            rowDeflater_.compress(rows, rawBytes_,
+                                  static_cast<std::size_t>(rows - filtered_.data()), last, stream_);
+            streamBytes_ = stream_.size();
+            return true;
         }
         const std::uint8_t* end = filter(first, count, filters, filtered_.data());
         rawBytes_ = static_cast<std::size_t>(end - filtered_.data());
         adler_ = libdeflate_adler32(1, filtered_.data(), rawBytes_);
-        // Each level's tables only once a chunk wants them.
-        const int which = filters == kPngFilterNone || !chunkTrial_ ? 0 : 1;
-        const int level = levels_[which];
-        CompressorPtr& compressor = compressors_[which];
-        if (!compressor) compressor.reset(libdeflate_alloc_compressor(level));
+        // libdeflate's tables only once a chunk wants them.
+        if (!compressor_) compressor_.reset(libdeflate_alloc_compressor(level_));
         streamBytes_ = 0;
-        if (compressor) {
+        if (compressor_) {
             const std::size_t bound =
-                libdeflate_deflate_compress_bound(compressor.get(), rawBytes_);
+                libdeflate_deflate_compress_bound(compressor_.get(), rawBytes_);
             if (stream_.size() < bound + 8) stream_.resize(bound + 8);
-            streamBytes_ = libdeflate_deflate_compress(compressor.get(), filtered_.data(),
+            streamBytes_ = libdeflate_deflate_compress(compressor_.get(), filtered_.data(),
                                                        rawBytes_, stream_.data(), bound);
         }
         if (streamBytes_ > 0 && last) return true;
         if (streamBytes_ > 0 && EndWithoutFinal(stream_.data(), streamBytes_)) return true;
-        return CompressWithZlib(filtered_.data(), rawBytes_, last, level, stream_, streamBytes_);
+        return CompressWithZlib(filtered_.data(), rawBytes_, last, level_, stream_, streamBytes_);
+    }
+
+    // The filters of the chunk of rows [first, first + count): unfiltered rows, or each
+    // row with its best-looking other filter. Screenshots mostly want the first,
+    // photographs the second, and no guess row by row can tell (it all but never picks
+    // "none"); a fast trial on a sample decides. Kept for the next chunk's history.
+    unsigned filtersFor(int first, int count) {
+        if (!chunkTrial_ || !(filters_ & kPngFilterNone) || std::popcount(filters_) == 1)
+            return filters_;
+        for (const auto& [at, decided] : decided_)
+            if (at == first) return decided;
+        const unsigned others = filters_ & ~kPngFilterNone;
+        const unsigned decided = UnfilteredWins(first, count, others) ? kPngFilterNone : others;
+        decided_[nextDecided_] = {first, decided};
+        nextDecided_ ^= 1;
+        return decided;
     }
 
     // Rows [first, first + count) filtered into out (a filter byte and the row each);
@@ -565,13 +600,13 @@ public:
         return out;
     }
 
-    // Whether a sample of the rows (runs of 16, an eighth of them) compresses unfiltered
-    // to less than 10 % more than filtered with others, at libdeflate's fastest level.
-    // Shorter runs, or no margin, favour the filters: unfiltered rows need the row
-    // above in the sample to find their matches, filtered ones carry it along, and the
-    // fastest level finds fewer of those matches than the real one.
+    // Whether a sample of the rows (runs of 16, an eighth of them) comes out no larger
+    // unfiltered, through a RowDeflater with a short chain, than filtered with others,
+    // through libdeflate's level 4. Each stands in for what the chunk would get: closer
+    // than libdeflate's level 1 for both, which let screenshots' gradients and panels go
+    // filtered (RowDeflater finds the row above in unfiltered rows) and cost them 3-5 %.
     bool UnfilteredWins(int first, int count, unsigned others) {
-        if (!trialCompressor_) trialCompressor_.reset(libdeflate_alloc_compressor(1));
+        if (!trialCompressor_) trialCompressor_.reset(libdeflate_alloc_compressor(4));
         if (!trialCompressor_) return false;
         constexpr int kRun = 16, kEvery = 128;
         const std::size_t rowBytes = packer_.rowBytes() + 1;
@@ -587,15 +622,14 @@ public:
         }
         const std::size_t filteredBytes = static_cast<std::size_t>(filtered - sample_.data());
         const std::size_t plainBytes = static_cast<std::size_t>(plainEnd - plain);
-        const std::size_t bound = libdeflate_deflate_compress_bound(
-            trialCompressor_.get(), std::max(filteredBytes, plainBytes));
+        const std::size_t bound =
+            libdeflate_deflate_compress_bound(trialCompressor_.get(), filteredBytes);
         if (trialStream_.size() < bound) trialStream_.resize(bound);
-        const auto size = [&](const std::uint8_t* data, std::size_t bytes) {
-            const std::size_t n = libdeflate_deflate_compress(trialCompressor_.get(), data, bytes,
-                                                              trialStream_.data(), bound);
-            return n ? n : bytes;
-        };
-        return size(plain, plainBytes) * 9 <= size(sample_.data(), filteredBytes) * 10;
+        const std::size_t n = libdeflate_deflate_compress(
+            trialCompressor_.get(), sample_.data(), filteredBytes, trialStream_.data(), bound);
+        trialStream_.clear();  // RowDeflater appends
+        rowDeflater_.compress(plain, plainBytes, 0, true, trialStream_, kTrialChain);
+        return trialStream_.size() <= (n ? n : filteredBytes);
     }
 
     const std::uint8_t* stream() const { return stream_.data(); }
@@ -604,13 +638,20 @@ public:
     std::uint32_t adler() const { return adler_; }
 
 private:
+    static constexpr std::size_t kHistoryBytes = 32768;  // deflate's window
+    static constexpr int kTrialChain = 16;
+
     const RowPacker& packer_;
     const unsigned filters_;
-    const bool chunkTrial_;
-    const std::array<int, 2> levels_;
+    const bool chunkTrial_, libdeflateOnly_;
+    const int level_;
+    const int chunkRows_, historyRows_;
+    RowDeflater rowDeflater_;
+    // The trial's choices for this chunk and the one before, by first row.
+    std::array<std::pair<int, unsigned>, 2> decided_{{{-1, 0}, {-1, 0}}};
+    int nextDecided_ = 0;
     RowEntropy entropy_;
-    std::array<CompressorPtr, 2> compressors_;
-    CompressorPtr trialCompressor_;
+    CompressorPtr compressor_, trialCompressor_;
     std::vector<std::uint8_t> rows_, filtered_, trial_, stream_, sample_, trialStream_;
     std::size_t rawBytes_ = 0, streamBytes_ = 0;
     std::uint32_t adler_ = 1;
@@ -691,27 +732,27 @@ struct Handoff {
 
 constexpr qint64 kSecondThreadFromPixels = qint64{1} << 22;
 
-// The file through libdeflate, a chunk at a time; compressor is the calling thread's.
+// The file a chunk at a time, on one or two threads.
 ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int level,
-                            int filteredLevel, unsigned filters, bool chunkTrial,
-                            const PngOptions& options, QIODevice& out) {
+                            unsigned filters, bool chunkTrial, const PngOptions& options,
+                            QIODevice& out) {
     const RowPacker packer(block, layout);
     const std::size_t filteredRow = packer.rowBytes() + 1;
-    // Chunks of a 24th of the picture's own memory (at least 128 KiB): two of them in
-    // flight with their streams and libdeflate's tables (about a megabyte a thread at the
-    // lazy levels) stay within a third of it, and each costs the compressor only its
-    // first 32 KiB of history. Grey pictures have few bytes a pixel, so few chunks: well
-    // compressible ones lose more at each restart.
+    const bool libdeflateOnly = options.level != 0;
+    // Chunks of a 32nd of the picture's own memory (at least 128 KiB): two of them in
+    // flight with their streams and the compressors' tables (1.6 MB a thread: libdeflate's
+    // lazy level and the trial's, RowDeflater's) stay within a third of it. RowDeflater
+    // carries the last 32 KiB of rows over from chunk to chunk; libdeflate starts each
+    // afresh.
     const std::size_t pictureBytes = std::size_t{4} * static_cast<std::size_t>(block.width()) *
                                      static_cast<std::size_t>(block.height());
-    // Palette pictures at level 10 take a chunk of an 128th (at least 96 KiB): the
-    // near-optimal compressor's tables grow with the chunk, to 0.44 of the picture at
-    // a 24th.
-    const bool palette = layout.colour == PngColour::Palette;
+    // Palette pictures through libdeflate's near-optimal levels take a chunk of an 128th
+    // (at least 96 KiB): its tables grow with the chunk, to 0.44 of the picture at a 24th.
+    const bool smallChunks = layout.colour == PngColour::Palette && libdeflateOnly;
     const std::size_t target =
         options.chunkBytes ? options.chunkBytes
-        : palette          ? std::max(pictureBytes / 128, std::size_t{96} << 10)
-                           : std::max(pictureBytes / 24, std::size_t{128} << 10);
+        : smallChunks      ? std::max(pictureBytes / 128, std::size_t{96} << 10)
+                           : std::max(pictureBytes / 32, std::size_t{128} << 10);
     int chunkRows =
         static_cast<int>(std::clamp<std::size_t>(target / filteredRow, 1, block.height()));
     int chunks = (block.height() + chunkRows - 1) / chunkRows;
@@ -741,13 +782,13 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
                            {sum, last ? 4u : 0u}});
     };
 
-    ChunkCoder mine(packer, filters, chunkTrial, level, filteredLevel,
+    ChunkCoder mine(packer, filters, chunkTrial, level, libdeflateOnly,
                     static_cast<std::size_t>(chunkRows));
     std::unique_ptr<ChunkCoder> theirs;
     Handoff handoff;
     std::thread second;
     if (twoThreads) {
-        theirs = std::make_unique<ChunkCoder>(packer, filters, chunkTrial, level, filteredLevel,
+        theirs = std::make_unique<ChunkCoder>(packer, filters, chunkTrial, level, libdeflateOnly,
                                               static_cast<std::size_t>(chunkRows));
         try {
             second = std::thread([&] {
@@ -901,7 +942,6 @@ ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& op
     const PngLayout layout = ChoosePngLayout(block);
     const PngSetting setting = SettingFor(layout.colour);
     const int level = options.level ? options.level : setting.level;
-    const int filteredLevel = options.level ? options.level : setting.filteredLevel;
     const unsigned filters = options.filters ? options.filters : setting.filters;
     const bool chunkTrial = options.filters ? true : setting.chunkTrial;
     if (level < 1 || level > 12)
@@ -909,9 +949,9 @@ ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& op
     if (filters > kPngFilterAll) return ExportResult::Failure("PNG: unknown row filter");
     // No memory for libdeflate's tables: libpng's smaller ones may still do. (Should a
     // later chunk find none, zlib compresses that chunk.)
-    if (!CompressorPtr(libdeflate_alloc_compressor(std::max(level, filteredLevel))))
+    if (!CompressorPtr(libdeflate_alloc_compressor(level)))
         return EncodePngWithLibpng(block, out);
-    return EncodeInChunks(block, layout, level, filteredLevel, filters, chunkTrial, options, out);
+    return EncodeInChunks(block, layout, level, filters, chunkTrial, options, out);
 }
 
 ExportResult EncodePngWithLibpng(const QImage& block, QIODevice& out) {

@@ -39,7 +39,8 @@ inline constexpr unsigned kPngFilterAll = 0x1F;
 // How EncodePng compresses; every field 0 takes the setting measured for the block's
 // colour type (see kPngSettings in pngencoder.cpp).
 struct PngOptions {
-    int level = 0;               // libdeflate's level, 1..12, for every chunk
+    int level = 0;               // libdeflate's level, 1..12, for every chunk (0: the
+                                 // setting's, RowDeflater for unfiltered rows)
     unsigned filters = 0;        // a set of the filter bits above
     std::size_t chunkBytes = 0;  // filtered bytes compressed at a time (rounded to rows)
     bool secondThread = true;    // two chunks at once from four million pixels (or
@@ -47,9 +48,10 @@ struct PngOptions {
 };
 
 // Lossless, not interlaced, 96 dots per inch, in the layout ChoosePngLayout gives.
-// The filtered rows are compressed by libdeflate a chunk at a time, two chunks at once
-// on two threads from four million pixels, and the chunks' streams joined into the one zlib
-// stream of the file. Should a join ever fail, EncodePngWithLibpng writes the file.
+// The filtered rows are compressed a chunk at a time (unfiltered and palette rows by
+// RowDeflater, the others by libdeflate), two chunks at once on two threads from four
+// million pixels, and the chunks' streams joined into the one zlib stream of the file.
+// Should a join ever fail, zlib compresses that chunk.
 ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& options = {});
 
 // The plain path: the same layout written by libpng and zlib in one pass on the calling

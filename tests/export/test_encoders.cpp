@@ -326,6 +326,14 @@ TEST(EncodePng, TheSmallestLayoutDecodesExactlyWithQtAndLibpngForEveryTypeAndDep
             line[x] = 0xFF000000u | (seed >> 8);
         }
     }
+    // Bands of ramps (filtered best) and of white with dots (unfiltered best): with small
+    // chunks each chunk's history is the one before, filtered or not as its trial chose.
+    QImage bands(300, 120, QImage::Format_RGB32);
+    for (int y = 0; y < bands.height(); ++y)
+        for (int x = 0; x < bands.width(); ++x)
+            bands.setPixel(x, y,
+                           (y / 10) % 2 ? ((x * 7 + y) % 23 ? 0xFFFFFFFFu : 0xFF000000u)
+                                        : qRgb(x & 0xFF, (2 * y) & 0xFF, (x + y) & 0xFF));
     QImage wide = PatternImage(40, 30);
     const QImage view(wide.constBits() + 3 * wide.bytesPerLine() + 5 * 4, 17, 9,
                       wide.bytesPerLine(), QImage::Format_RGB32);
@@ -355,6 +363,7 @@ TEST(EncodePng, TheSmallestLayoutDecodesExactlyWithQtAndLibpngForEveryTypeAndDep
         {"one row", PatternImage(333, 1), 2, 8},
         {"one column", PatternImage(1, 50), 3, 8},
         {"noise", noise, 2, 8},
+        {"bands", bands, 2, 8},
         {"a large flat diagram", OfColours(1500, 900, Colours(12)), 3, 4},
     };
     for (const auto& c : cases) {

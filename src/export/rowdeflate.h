@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace trimlet {
+
+// A deflate compressor for the filtered rows of screenshots and palette pictures, where
+// libdeflate's lazy levels fall 5-10 % behind zlib's level 9 and its near-optimal ones
+// are several times slower. In such pictures long runs of one colour fill the hash
+// chains, so that the match which goes on past the run is found only by a long search;
+// and the longest match is most often the row above. So positions inside a run are not
+// entered into the chains (the pixel before gives their match), and the distances of
+// the pixel before and of the rows above are tried at every position before a short
+// chain. The parse is zlib's lazy one, each block of 16384 symbols gets its own Huffman
+// codes (or is stored, should that be smaller).
+class RowDeflater {
+public:
+    // pixelBytes: how far back the pixel before lies (1 for grey and palette rows);
+    // rowBytes: a filtered row with its filter byte.
+    RowDeflater(int pixelBytes, std::size_t rowBytes);
+
+    // Appends raw deflate blocks for data[0, size) to out. The history
+    // data[-history, 0) is what the decoder has already read; its last 32 KiB may be
+    // referred to. Ends with the final block when last, else with an empty stored block
+    // at a byte boundary (zlib's sync flush), so that another stream can follow. chain:
+    // the most chain entries looked at per position (fewer: faster, larger).
+    void compress(const std::uint8_t* data, std::size_t size, std::size_t history, bool last,
+                  std::vector<std::uint8_t>& out, int chain = kChain);
+
+private:
+    // With runs kept out of the chains, 256 entries find nearly what 4096 find.
+    static constexpr int kChain = 256;
+    static constexpr int kHashBits = 15;
+    static constexpr std::size_t kWindow = 32768;
+    static constexpr std::size_t kBlockSymbols = 16384;
+
+    struct Symbol {
+        std::uint16_t length;    // a literal's byte when distance is 0
+        std::uint16_t distance;  // 0 for a literal
+    };
+
+    class BitWriter;
+
+    std::int32_t insert(std::int32_t p);
+    int longest(std::int32_t p, std::int32_t candidate, int best, std::int32_t& start) const;
+    void literal(std::uint8_t c);
+    void match(int length, int distance);
+    void writeBlock(BitWriter& bits, bool final);
+
+    const std::int32_t pixel_, row_;
+    int chain_ = kChain;
+    const std::uint8_t* base_ = nullptr;  // the history's start
+    std::int32_t end_ = 0;                // the data's end, from base_
+    std::int32_t blockStart_ = 0;         // the current block's first byte, from base_
+    std::vector<std::int32_t> head_, prev_;
+    std::vector<Symbol> symbols_;
+    std::array<std::uint32_t, 286> litFreq_{};
+    std::array<std::uint32_t, 30> distFreq_{};
+};
+
+}  // namespace trimlet
