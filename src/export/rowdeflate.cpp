@@ -369,6 +369,13 @@ void RowDeflater::writeBlock(BitWriter& bits, bool final) {
 
 void RowDeflater::compress(const std::uint8_t* data, std::size_t size, std::size_t history,
                            bool last, std::vector<std::uint8_t>& out, int chain) {
+    // Positions are 32-bit: larger inputs go in pieces, each the next one's history.
+    constexpr std::size_t kPiece = std::size_t{1} << 30;
+    if (size > kPiece) {
+        compress(data, kPiece, history, false, out, chain);
+        compress(data + kPiece, size - kPiece, kPiece, last, out, chain);
+        return;
+    }
     chain_ = std::max(1, chain);
     const std::size_t kept = std::min(history, kWindow);
     base_ = data - kept;
