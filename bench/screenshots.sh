@@ -36,8 +36,16 @@ done
 export DISPLAY="$display"
 
 shot() {
+    # A window that has not drawn yet leaves a nearly blank screen (a PNG of a few
+    # hundred bytes): take it again, a second later, up to ten times.
     sleep 3
-    /usr/bin/import -window root "$out/$1"
+    tries=0
+    while :; do
+        /usr/bin/import -window root "$out/$1"
+        if [ "$(stat -c %s "$out/$1")" -ge 20000 ] || [ $tries -ge 10 ]; then break; fi
+        tries=$((tries + 1))
+        sleep 1
+    done
     for p in $pids; do kill "$p" 2>/dev/null || true; done
     pids=""
     sleep 0.3
