@@ -601,7 +601,7 @@ public:
     }
 
     // Whether a sample of the rows (runs of 16 every 128 rows, so one run in a chunk of
-    // fewer; runs of 8 saved 15-25 % of the time but made a table 3-6 % larger) comes
+    // fewer; runs of 8 saved 15-25 % of the time but made a table 3-7 % larger) comes
     // out no larger unfiltered, through a RowDeflater with a short chain, than filtered
     // with others, through libdeflate's level 4. Each stands in for what the chunk would
     // get: closer than libdeflate's level 1 for both, which let screenshots' gradients
