@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <condition_variable>
@@ -483,15 +484,21 @@ bool CompressWithZlib(const std::uint8_t* data, std::size_t size, bool last, int
     return done;
 }
 
+// A chunk whose filters no trial has chosen yet.
+constexpr unsigned kUndecided = ~0u;
+
 // One thread's tools: filters rows into a chunk and compresses it.
 class ChunkCoder {
 public:
     // RowDeflater takes the unfiltered chunks and every chunk of a picture without
     // trial, libdeflate at level the others, or every chunk with libdeflateOnly;
     // chunkTrial: see PngSetting. Chunks are chunkRows rows but the last.
+    // decisions: the trial's choice per chunk, shared by the threads (kUndecided until
+    // made; both would make the same).
     ChunkCoder(const RowPacker& packer, unsigned filters, bool chunkTrial, int level,
-               bool libdeflateOnly, std::size_t chunkRows)
+               bool libdeflateOnly, std::size_t chunkRows, std::atomic<unsigned>* decisions)
         : packer_(packer),
+          decisions_(decisions),
           filters_(filters),
           chunkTrial_(chunkTrial),
           libdeflateOnly_(libdeflateOnly),
@@ -548,16 +555,17 @@ public:
     // The filters of the chunk of rows [first, first + count): unfiltered rows, or each
     // row with its best-looking other filter. Screenshots mostly want the first,
     // photographs the second, and no guess row by row can tell (it all but never picks
-    // "none"); a fast trial on a sample decides. Kept for the next chunk's history.
+    // "none"); a fast trial on a sample decides, once per chunk: the next chunk's
+    // history is filtered the same way.
     unsigned filtersFor(int first, int count) {
         if (!chunkTrial_ || !(filters_ & kPngFilterNone) || std::popcount(filters_) == 1)
             return filters_;
-        for (const auto& [at, decided] : decided_)
-            if (at == first) return decided;
+        std::atomic<unsigned>& slot = decisions_[first / chunkRows_];
+        if (const unsigned known = slot.load(std::memory_order_relaxed); known != kUndecided)
+            return known;
         const unsigned others = filters_ & ~kPngFilterNone;
         const unsigned decided = UnfilteredWins(first, count, others) ? kPngFilterNone : others;
-        decided_[nextDecided_] = {first, decided};
-        nextDecided_ ^= 1;
+        slot.store(decided, std::memory_order_relaxed);
         return decided;
     }
 
@@ -644,14 +652,12 @@ private:
     static constexpr int kTrialChain = 16;
 
     const RowPacker& packer_;
+    std::atomic<unsigned>* const decisions_;
     const unsigned filters_;
     const bool chunkTrial_, libdeflateOnly_;
     const int level_;
     const int chunkRows_, historyRows_;
     RowDeflater rowDeflater_;
-    // The trial's choices for this chunk and the one before, by first row.
-    std::array<std::pair<int, unsigned>, 2> decided_{{{-1, 0}, {-1, 0}}};
-    int nextDecided_ = 0;
     RowEntropy entropy_;
     CompressorPtr compressor_, trialCompressor_;
     std::vector<std::uint8_t> rows_, filtered_, trial_, stream_, sample_, trialStream_;
@@ -741,27 +747,30 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
     const RowPacker packer(block, layout);
     const std::size_t filteredRow = packer.rowBytes() + 1;
     const bool libdeflateOnly = options.level != 0;
-    // Chunks of a 32nd of the picture's own memory (at least 128 KiB): two of them in
-    // flight with their streams and the compressors' tables (1.6 MB a thread: libdeflate's
-    // lazy level and the trial's, RowDeflater's) stay within a third of it. RowDeflater
-    // carries the last 32 KiB of rows over from chunk to chunk; libdeflate starts each
-    // afresh.
     const std::size_t pictureBytes = std::size_t{4} * static_cast<std::size_t>(block.width()) *
                                      static_cast<std::size_t>(block.height());
-    // Palette pictures through libdeflate's near-optimal levels take a chunk of an 128th
-    // (at least 96 KiB): its tables grow with the chunk, to 0.44 of the picture at a 24th.
-    const bool smallChunks = layout.colour == PngColour::Palette && libdeflateOnly;
-    const std::size_t target =
-        options.chunkBytes ? options.chunkBytes
-        : smallChunks      ? std::max(pictureBytes / 128, std::size_t{96} << 10)
-                           : std::max(pictureBytes / 32, std::size_t{128} << 10);
-    int chunkRows =
-        static_cast<int>(std::clamp<std::size_t>(target / filteredRow, 1, block.height()));
-    int chunks = (block.height() + chunkRows - 1) / chunkRows;
     // A second thread pays from about four million pixels; below, its tables would cost
     // more than a third of the picture's memory.
     const bool large = qint64{block.width()} * block.height() >= kSecondThreadFromPixels ||
                        options.chunkBytes != 0;
+    // Chunks of a 24th of the picture's own memory on two threads, of a 32nd on one (at
+    // least 128 KiB): the chunks in flight with their streams and the compressors' tables
+    // (1.6 MB a thread: libdeflate's lazy level and the trial's, RowDeflater's) stay
+    // within a third of it. RowDeflater carries the last 32 KiB of rows over from chunk
+    // to chunk; libdeflate starts each afresh. (On two threads a 32nd made the 4K
+    // desktop 45 % slower, by worse shares of the work, and screenshots up to 2 %
+    // larger; on one, a 24th took 0.35 of a 1080p photograph.)
+    // Palette pictures through libdeflate's near-optimal levels take a chunk of an 128th
+    // (at least 96 KiB): its tables grow with the chunk, to 0.44 of the picture at a 24th.
+    const bool smallChunks = layout.colour == PngColour::Palette && libdeflateOnly;
+    const std::size_t share = large && options.secondThread ? 24 : 32;
+    const std::size_t target =
+        options.chunkBytes ? options.chunkBytes
+        : smallChunks      ? std::max(pictureBytes / 128, std::size_t{96} << 10)
+                           : std::max(pictureBytes / share, std::size_t{128} << 10);
+    int chunkRows =
+        static_cast<int>(std::clamp<std::size_t>(target / filteredRow, 1, block.height()));
+    int chunks = (block.height() + chunkRows - 1) / chunkRows;
     const bool twoThreads = options.secondThread && chunks >= 2 && large;
     if (twoThreads && chunks % 2 == 1) {  // an even count keeps both threads busy to the end
         chunkRows = (block.height() + chunks) / (chunks + 1);
@@ -784,14 +793,18 @@ ExportResult EncodeInChunks(const QImage& block, const PngLayout& layout, int le
                            {sum, last ? 4u : 0u}});
     };
 
+    const auto decisions =
+        std::make_unique<std::atomic<unsigned>[]>(static_cast<std::size_t>(chunks));
+    for (int i = 0; i < chunks; ++i) decisions[static_cast<std::size_t>(i)] = kUndecided;
     ChunkCoder mine(packer, filters, chunkTrial, level, libdeflateOnly,
-                    static_cast<std::size_t>(chunkRows));
+                    static_cast<std::size_t>(chunkRows), decisions.get());
     std::unique_ptr<ChunkCoder> theirs;
     Handoff handoff;
     std::thread second;
     if (twoThreads) {
         theirs = std::make_unique<ChunkCoder>(packer, filters, chunkTrial, level, libdeflateOnly,
-                                              static_cast<std::size_t>(chunkRows));
+                                              static_cast<std::size_t>(chunkRows),
+                                              decisions.get());
         try {
             second = std::thread([&] {
                 for (int i = 1; i < chunks; i += 2) {
