@@ -37,7 +37,7 @@ inline constexpr unsigned kPngFilterPaeth = 1u << 4;
 inline constexpr unsigned kPngFilterAll = 0x1F;
 
 // How EncodePng compresses; every field 0 takes the setting measured for the block's
-// colour type (see kPngSettings in pngencoder.cpp).
+// colour type (see PngSetting in pngencoder.cpp).
 struct PngOptions {
     int level = 0;               // libdeflate's level, 1..12, for every chunk (0: the
                                  // setting's, RowDeflater for unfiltered rows)
