@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,10 +15,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Inflate(const Bytes& stream, std::size_t expected) {
+// The inflated bytes, or nothing when the stream is not one whole deflate stream.
+std::optional<Bytes> Inflate(const Bytes& stream, std::size_t expected) {
     Bytes out(expected + 1);
     z_stream s{};
-    if (inflateInit2(&s, -15) != Z_OK) return {};
+    if (inflateInit2(&s, -15) != Z_OK) return std::nullopt;
     s.next_in = const_cast<Bytef*>(stream.data());
     s.avail_in = static_cast<uInt>(stream.size());
     s.next_out = out.data();
@@ -26,7 +28,8 @@ Bytes Inflate(const Bytes& stream, std::size_t expected) {
     const bool whole = r == Z_STREAM_END && s.avail_in == 0;
     out.resize(s.total_out);
     inflateEnd(&s);
-    return whole ? out : Bytes{};
+    if (!whole) return std::nullopt;
+    return out;
 }
 
 std::size_t ZlibSize(const Bytes& data, int level) {
@@ -110,6 +113,34 @@ TEST(RowDeflater, EveryInputInflatesBackWholeAndInJoinedPieces) {
                 EXPECT_LE(stream.size(), c.data.size() + c.data.size() / 1000) << "stored";
             }
         }
+    }
+}
+
+// Random inputs (a few symbols, copies from near and far, runs of a pixel; empty ones
+// too) cut at random places, with random pixel and row distances and chains.
+TEST(RowDeflater, RandomInputsInRandomPiecesInflateBack) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t n = rng() % (round % 20 == 0 ? 100000 : 2000);
+        const unsigned symbols = 1 + rng() % 256, kind = rng() % 3;
+        Bytes data(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const bool copy = rng() % 4 != 0;
+            data[i] =
+                static_cast<std::uint8_t>(kind == 1 && copy && i > 40   ? data[i - 1 - rng() % 40]
+                                          : kind == 2 && copy && i >= 3 ? data[i - 3]
+                                                                        : rng() % symbols);
+        }
+        RowDeflater deflater(1 + static_cast<int>(rng() % 4), 1 + rng() % 5000);
+        Bytes stream;
+        if (n == 0) deflater.compress(data.data(), 0, 0, true, stream);
+        for (std::size_t at = 0; at < n;) {
+            const std::size_t piece = std::min(n - at, 1 + rng() % (n + 1));
+            deflater.compress(data.data() + at, piece, at, at + piece == n, stream,
+                              rng() % 2 ? 64 : 1 + static_cast<int>(rng() % 8));
+            at += piece;
+        }
+        ASSERT_EQ(Inflate(stream, n), data) << "round " << round;
     }
 }
 
