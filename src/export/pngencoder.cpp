@@ -225,8 +225,11 @@ private:
 //   gradients want each row's best filter; a trial on a sample of each chunk decides.
 //   Unfiltered chunks go through RowDeflater: 3-8 % smaller than libdeflate's level 7
 //   on screenshots (0.97-1.04 x optipng -o2) at about its speed. Filtered ones go
-//   through libdeflate at level 7: level 8 makes a gradient 5 % smaller for 3 times the
-//   time, level 10 15 % smaller for 5 times.
+//   through libdeflate at level 7 (level 8 makes a gradient 5 % smaller for 3 times the
+//   time, level 10 15 % smaller for 5 times), but for smooth gradients, whose chunks
+//   the trial gives to RowDeflater's Rows::Residuals: 6-8 % smaller than level 7 at
+//   its speed (1.053 x optipng -o2 became 0.965 at 1080 lines, 1.079 became 1.046 at
+//   2160).
 // - Palette: each row unfiltered or "up", whichever has the smaller entropy (what
 //   optipng's best trial does too; the other filters only mix up the indices), through
 //   RowDeflater: 0.98-1.02 x optipng -o2, where libdeflate's level 10 was 1.06 x,
@@ -484,7 +487,10 @@ bool CompressWithZlib(const std::uint8_t* data, std::size_t size, bool last, int
     return done;
 }
 
-// A chunk whose filters no trial has chosen yet.
+// A chunk's plan: its filters, and whether RowDeflater codes it (else libdeflate) and
+// how. kUndecided: no trial has chosen yet.
+constexpr unsigned kOwnCoder = 1u << 8;
+constexpr unsigned kResiduals = 1u << 9;
 constexpr unsigned kUndecided = ~0u;
 
 // One thread's tools: filters rows into a chunk and compresses it.
@@ -516,21 +522,24 @@ public:
     // Filters and compresses rows [first, first + count); the stream is made to be
     // continued unless last. False when compressing failed.
     bool code(int first, int count, bool last) {
-        const unsigned filters = filtersFor(first, count);
-        const bool own = !libdeflateOnly_ && (filters == kPngFilterNone || !chunkTrial_);
-        if (own) {
+        const unsigned plan = planFor(first, count);
+        const unsigned filters = plan & kPngFilterAll;
+        if (!libdeflateOnly_ && (plan & kOwnCoder)) {
             // The rows before, filtered as their chunk was, are the history the decoder
             // holds: matches may reach back into them.
             const int before = std::min(first, historyRows_);
             std::uint8_t* const rows =
                 before > 0 ? filter(first - before, before,
-                                    filtersFor(first - chunkRows_, chunkRows_), filtered_.data())
+                                    planFor(first - chunkRows_, chunkRows_) & kPngFilterAll,
+                                    filtered_.data())
                            : filtered_.data();
             rawBytes_ = static_cast<std::size_t>(filter(first, count, filters, rows) - rows);
             adler_ = libdeflate_adler32(1, rows, rawBytes_);
             stream_.clear();
             rowDeflater_.compress(rows, rawBytes_,
-                                  static_cast<std::size_t>(rows - filtered_.data()), last, stream_);
+                                  static_cast<std::size_t>(rows - filtered_.data()), last, stream_,
+                                  plan & kResiduals ? RowDeflater::Rows::Residuals
+                                                    : RowDeflater::Rows::Screen);
             streamBytes_ = stream_.size();
             return true;
         }
@@ -552,19 +561,19 @@ public:
         return CompressWithZlib(filtered_.data(), rawBytes_, last, level_, stream_, streamBytes_);
     }
 
-    // The filters of the chunk of rows [first, first + count): unfiltered rows, or each
-    // row with its best-looking other filter. Screenshots mostly want the first,
-    // photographs the second, and no guess row by row can tell (it all but never picks
-    // "none"); a fast trial on a sample decides, once per chunk: the next chunk's
-    // history is filtered the same way.
-    unsigned filtersFor(int first, int count) {
+    // How the chunk of rows [first, first + count) is coded: its filters, and kOwnCoder
+    // and kResiduals for RowDeflater's way of coding them. Screenshots mostly want
+    // unfiltered rows, photographs and gradients each row with its best-looking other
+    // filter, and no guess row by row can tell (it all but never picks "none"); a fast
+    // trial on a sample decides, once per chunk: the next chunk's history is filtered
+    // the same way.
+    unsigned planFor(int first, int count) {
         if (!chunkTrial_ || !(filters_ & kPngFilterNone) || std::popcount(filters_) == 1)
-            return filters_;
+            return filters_ | (filters_ == kPngFilterNone || !chunkTrial_ ? kOwnCoder : 0);
         std::atomic<unsigned>& slot = decisions_[first / chunkRows_];
         if (const unsigned known = slot.load(std::memory_order_relaxed); known != kUndecided)
             return known;
-        const unsigned others = filters_ & ~kPngFilterNone;
-        const unsigned decided = UnfilteredWins(first, count, others) ? kPngFilterNone : others;
+        const unsigned decided = trial(first, count, filters_ & ~kPngFilterNone);
         slot.store(decided, std::memory_order_relaxed);
         return decided;
     }
@@ -608,16 +617,23 @@ public:
         return out;
     }
 
-    // Whether a sample of the rows (runs of 16 every 128 rows, so one run in a chunk of
-    // fewer; runs of 8 saved 15-25 % of the time but made a table 3-7 % larger) comes
-    // out no larger unfiltered, through a RowDeflater with a short chain, than filtered
-    // with others, through libdeflate's level 4. Each stands in for what the chunk would
-    // get: closer than libdeflate's level 1 for both, which let screenshots' gradients
-    // and panels go filtered (RowDeflater finds the row above in unfiltered rows) and
-    // cost them 3-5 %.
-    bool UnfilteredWins(int first, int count, unsigned others) {
+    // The plan for a chunk, from a sample of its rows (runs of 16 every 128 rows, so one
+    // run in a chunk of fewer; runs of 8 saved 15-25 % of the time but made a table 3-7 %
+    // larger):
+    // - Unfiltered if the sample comes out no larger so, through a RowDeflater with a
+    //   short chain, than filtered with others, through libdeflate's level 4. Each
+    //   stands in for what the chunk would get: closer than libdeflate's level 1 for
+    //   both, which let screenshots' gradients and panels go filtered (RowDeflater finds
+    //   the row above in unfiltered rows) and cost them 3-5 %.
+    // - Else filtered, through RowDeflater's Rows::Residuals if that codes the filtered
+    //   sample smaller than its Rows::Screen does, through libdeflate otherwise. Smooth
+    //   gradients are 10-18 % smaller the first way; screenshots' filtered panels and
+    //   text 3-7 % larger (the short matches from far back are lost), photographs 1-2 %
+    //   larger and slower. Photographs are not tried: filtered through level 4 they
+    //   take more than 5 bits a byte, gradients and screens fewer than 2.
+    unsigned trial(int first, int count, unsigned others) {
         if (!trialCompressor_) trialCompressor_.reset(libdeflate_alloc_compressor(4));
-        if (!trialCompressor_) return false;
+        if (!trialCompressor_) return others;
         constexpr int kRun = 16, kEvery = 128;
         const std::size_t rowBytes = packer_.rowBytes() + 1;
         const int runs = (count + kEvery - 1) / kEvery;
@@ -637,9 +653,21 @@ public:
         if (trialStream_.size() < bound) trialStream_.resize(bound);
         const std::size_t n = libdeflate_deflate_compress(
             trialCompressor_.get(), sample_.data(), filteredBytes, trialStream_.data(), bound);
+        const std::size_t filteredSize = n ? n : filteredBytes;
         trialStream_.clear();  // RowDeflater appends
-        rowDeflater_.compress(plain, plainBytes, 0, true, trialStream_, kTrialChain);
-        return trialStream_.size() <= (n ? n : filteredBytes);
+        rowDeflater_.compress(plain, plainBytes, 0, true, trialStream_, RowDeflater::Rows::Screen,
+                              kTrialChain);
+        if (trialStream_.size() <= filteredSize) return kPngFilterNone | kOwnCoder;
+        if (8 * filteredSize > 3 * filteredBytes) return others;
+        trialStream_.clear();
+        rowDeflater_.compress(sample_.data(), filteredBytes, 0, true, trialStream_,
+                              RowDeflater::Rows::Residuals, kFilteredTrialChain);
+        const std::size_t residuals = trialStream_.size();
+        if (residuals >= filteredSize) return others;
+        trialStream_.clear();
+        rowDeflater_.compress(sample_.data(), filteredBytes, 0, true, trialStream_,
+                              RowDeflater::Rows::Screen, kFilteredTrialChain);
+        return residuals < trialStream_.size() ? others | kOwnCoder | kResiduals : others;
     }
 
     const std::uint8_t* stream() const { return stream_.data(); }
@@ -650,6 +678,8 @@ public:
 private:
     static constexpr std::size_t kHistoryBytes = 32768;  // deflate's window
     static constexpr int kTrialChain = 16;
+    // Rows::Residuals against Rows::Screen on the filtered sample: 16 chose the same.
+    static constexpr int kFilteredTrialChain = 4;
 
     const RowPacker& packer_;
     std::atomic<unsigned>* const decisions_;
