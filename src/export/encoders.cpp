@@ -3,10 +3,14 @@
 #include "common/atomicfile.h"
 #include "common/pixelformat.h"
 
+#include <new>
+
 namespace trimlet {
 
-ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& input, int quality,
-                       const GifOptions& gif) {
+namespace {
+
+ExportResult Save(const QString& path, ImageFormat format, const QImage& input, int quality,
+                  const GifOptions& gif) {
     const QImage block = As32BitPixels(input);
     if (!input.isNull() && block.isNull()) return ExportResult::Failure("out of memory");
     AtomicFile file(path);
@@ -33,6 +37,19 @@ ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& in
     }
     if (!file.commit()) return ExportResult::Failure(file.error());
     return ExportResult::Ok();
+}
+
+}  // namespace
+
+ExportResult SaveImage(const QString& path, ImageFormat format, const QImage& input, int quality,
+                       const GifOptions& gif) {
+    // Memory that runs out in an encoder's buffers fails this save, not the program: the
+    // unfinished file goes with the AtomicFile, the target stays as it was.
+    try {
+        return Save(path, format, input, quality, gif);
+    } catch (const std::bad_alloc&) {
+        return ExportResult::Failure("out of memory");
+    }
 }
 
 }  // namespace trimlet

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <QBuffer>
 #include <QDir>
@@ -489,6 +494,58 @@ TEST(SaveImage, WritesTheFileOrLeavesTheTargetAsItWas) {
     const QString plain = dir.filePath("noext");
     ASSERT_TRUE(SaveImage(plain, ImageFormat::Jpeg, img, 60).ok());
     EXPECT_EQ(DecodeJpeg(ReadWholeFile(plain)).size(), img.size());
+}
+
+// Memory running out in the middle of a save (the address space capped, in a child
+// process, to a megabyte above what it holds): the save says it failed, the file that
+// was there stays as it was, and the program lives on. PNG's chunks and GIF's colour
+// tables need several megabytes here (BMP and JPEG go row by row, and get by).
+TEST(SaveImage, RunningOutOfMemoryFailsTheSaveAndKeepsTheOldFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any cap allows";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any cap allows";
+#endif
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("old.png");
+    const QByteArray before = "the picture saved before";
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(before) == before.size());
+    old.close();
+    QImage big(3000, 3000, QImage::Format_RGB32);
+    for (int y = 0; y < big.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(big.scanLine(y));
+        for (int x = 0; x < big.width(); ++x) row[x] = 0xFF000000u | (x * 2654435761u ^ y * 40503u);
+    }
+    for (const ImageFormat format : {ImageFormat::Png, ImageFormat::Gif}) {
+        EXPECT_EXIT(
+            {
+                long pages = 0;
+                if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+                    if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+                    std::fclose(f);
+                }
+                rlimit old{};
+                if (pages == 0 || getrlimit(RLIMIT_AS, &old) != 0) std::_Exit(3);
+                rlimit cap = old;
+                cap.rlim_cur =
+                    static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                    (rlim_t{1} << 20);
+                if (setrlimit(RLIMIT_AS, &cap) != 0) std::_Exit(3);
+                const ExportResult r = SaveImage(path, format, big, 80);
+                setrlimit(RLIMIT_AS, &old);
+                const bool kept = ReadWholeFile(path) == before &&
+                                  QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) ==
+                                      QStringList{QStringLiteral("old.png")};
+                std::_Exit(r.ok() ? 1 : kept ? 0 : 2);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << "format " << static_cast<int>(format);
+    }
 }
 
 }  // namespace
