@@ -496,9 +496,9 @@ constexpr unsigned kUndecided = ~0u;
 // One thread's tools: filters rows into a chunk and compresses it.
 class ChunkCoder {
 public:
-    // RowDeflater takes the unfiltered chunks and every chunk of a picture without
-    // trial, libdeflate at level the others, or every chunk with libdeflateOnly;
-    // chunkTrial: see PngSetting. Chunks are chunkRows rows but the last.
+    // RowDeflater takes the chunks a plan gives it (see trial) and every chunk of a
+    // picture without trial, libdeflate at level the others, or every chunk with
+    // libdeflateOnly; chunkTrial: see PngSetting. Chunks are chunkRows rows but the last.
     // decisions: the trial's choice per chunk, shared by the threads (kUndecided until
     // made; both would make the same).
     ChunkCoder(const RowPacker& packer, unsigned filters, bool chunkTrial, int level,
@@ -660,7 +660,8 @@ public:
         rowDeflater_.compress(plain, plainBytes, 0, true, trialStream_, RowDeflater::Rows::Screen,
                               kTrialChain);
         if (trialStream_.size() <= filteredSize) return kPngFilterNone | kOwnCoder;
-        if (32 * filteredSize < filteredBytes || 8 * filteredSize > 3 * filteredBytes)
+        if (libdeflateOnly_ || 32 * filteredSize < filteredBytes ||
+            8 * filteredSize > 3 * filteredBytes)
             return others;
         trialStream_.clear();
         rowDeflater_.compress(sample_.data(), filteredBytes, 0, true, trialStream_,

@@ -40,7 +40,7 @@ inline constexpr unsigned kPngFilterAll = 0x1F;
 // colour type (see PngSetting in pngencoder.cpp).
 struct PngOptions {
     int level = 0;               // libdeflate's level, 1..12, for every chunk (0: the
-                                 // setting's, RowDeflater for unfiltered rows)
+                                 // setting's, and RowDeflater for the chunks it suits)
     unsigned filters = 0;        // a set of the filter bits above
     std::size_t chunkBytes = 0;  // filtered bytes compressed at a time (rounded to rows)
     bool secondThread = true;    // two chunks at once from four million pixels (or
@@ -48,8 +48,8 @@ struct PngOptions {
 };
 
 // Lossless, not interlaced, 96 dots per inch, in the layout ChoosePngLayout gives.
-// The filtered rows are compressed a chunk at a time (unfiltered and palette rows by
-// RowDeflater, the others by libdeflate), two chunks at once on two threads from four
+// The filtered rows are compressed a chunk at a time (unfiltered and palette rows and
+// smooth gradients by RowDeflater, the others by libdeflate), two chunks at once on two threads from four
 // million pixels, and the chunks' streams joined into the one zlib stream of the file.
 // Should a join ever fail, zlib compresses that chunk.
 ExportResult EncodePng(const QImage& block, QIODevice& out, const PngOptions& options = {});

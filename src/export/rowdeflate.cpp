@@ -205,10 +205,10 @@ RowDeflater::RowDeflater(int pixelBytes, std::size_t rowBytes)
 }
 
 std::int32_t RowDeflater::insert(std::int32_t p) {
-    if (p + hashBytes_ > end_) return -1;
+    if (p + (residuals_ ? kResidualHash : kMinMatch) > end_) return -1;
     const std::uint8_t* s = base_ + p;
     std::uint32_t h;
-    if (hashBytes_ == kResidualHash) {
+    if (residuals_) {
         std::uint64_t v;
         std::memcpy(&v, s, 8);
         h = static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15u) >> (64 - kHashBits));
@@ -336,7 +336,7 @@ void RowDeflater::writeBlock(BitWriter& bits, bool final) {
 
     // The next block is priced by this one's codes (0.6 % smaller than by the guesses);
     // a symbol it did not use keeps its price.
-    if (weighShort_) {
+    if (residuals_) {
         const auto price = [](const std::uint8_t* lengths, std::uint16_t* costs, int n) {
             for (int i = 0; i < n; ++i)
                 if (lengths[i]) costs[i] = static_cast<std::uint16_t>(16 * lengths[i]);
@@ -410,11 +410,9 @@ void RowDeflater::compress(const std::uint8_t* data, std::size_t size, std::size
         compress(data + kPiece, size - kPiece, kPiece, last, out, rows, chain);
         return;
     }
-    const bool residuals = rows == Rows::Residuals;
-    chain_ = chain > 0 ? chain : residuals ? kResidualChain : kScreenChain;
-    hashBytes_ = residuals ? kResidualHash : kMinMatch;
-    weighShort_ = residuals;
-    if (weighShort_) {
+    residuals_ = rows == Rows::Residuals;
+    chain_ = chain > 0 ? chain : residuals_ ? kResidualChain : kScreenChain;
+    if (residuals_) {
         // The first block's prices: a length code guessed at 6 bits, a distance code at
         // 5, a literal at what its frequency in the data is worth.
         lengthCost_.fill(6 * 16);
@@ -452,7 +450,7 @@ void RowDeflater::compress(const std::uint8_t* data, std::size_t size, std::size
         matchLength = longest(p, candidate, std::max(prevLength, kMinMatch - 1), matchStart);
         if (matchLength <= prevLength) matchLength = kMinMatch - 1;
         if (matchLength == kMinMatch && p - matchStart > kTooFar) matchLength = kMinMatch - 1;
-        if (weighShort_ && matchLength >= kMinMatch && matchLength < kPricedBelow &&
+        if (residuals_ && matchLength >= kMinMatch && matchLength < kPricedBelow &&
             !cheaperThanLiterals(p, matchLength, p - matchStart))
             matchLength = kMinMatch - 1;
         if (prevLength >= kMinMatch && matchLength <= prevLength) {

@@ -7,9 +7,9 @@
 
 namespace trimlet {
 
-// A deflate compressor for the filtered rows of screenshots and palette pictures, where
-// libdeflate's lazy levels fall 5-10 % behind zlib's level 9 and its near-optimal ones
-// are several times slower. In such pictures long runs of one colour fill the hash
+// A deflate compressor for the rows of screenshots, palette pictures and smooth
+// gradients, where libdeflate's lazy levels fall 5-10 % behind zlib's level 9 and its
+// near-optimal ones are several times slower. In such pictures long runs of one colour fill the hash
 // chains, so that the match which goes on past the run is found only by a long search;
 // and the longest match is most often the row above. So positions inside a run are not
 // entered into the chains (the pixel before gives their match), and the distances of
@@ -32,9 +32,9 @@ public:
         // hashed on 8 bytes, so that the chains hold only such long matches (the near
         // distances are still tried for shorter ones), and a match shorter than 16 is
         // taken only if it costs fewer bits than its literals, priced by the block
-        // before's codes. On a gradient
-        // wallpaper that is 6-8 % smaller than libdeflate's level 7, and as fast; on
-        // photographs and on screenshots' filtered rows, 1-7 % larger.
+        // before's codes. On a gradient wallpaper that is 6-8 % smaller than
+        // libdeflate's level 7, and as fast; on photographs and on screenshots'
+        // filtered rows, 1-7 % larger.
         Residuals,
     };
 
@@ -72,8 +72,7 @@ private:
 
     const std::int32_t pixel_, row_;
     int chain_ = kScreenChain;
-    int hashBytes_ = 3;        // how many bytes a position's hash covers
-    bool weighShort_ = false;  // Rows::Residuals' pricing of short matches
+    bool residuals_ = false;  // coding Rows::Residuals
     std::array<std::uint16_t, 256> literalCost_{};  // in 1/16 bits
     std::array<std::uint16_t, 29> lengthCost_{};
     std::array<std::uint16_t, 30> distanceCost_{};
